@@ -1,0 +1,88 @@
+#include "Shell.h"
+
+#include "device/Sysctl.h"
+#include "sensors/hwinfoBridge.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QIcon>
+#include <QLockFile>
+#include <QMessageBox>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QStandardPaths>
+#include <QtQml>
+
+#include <memory>
+
+namespace zolven {
+
+void registerQmlTypes()
+{
+    qRegisterMetaType<hwinfoBridge*>("DuvHandler");
+    qmlRegisterType<hwinfoBridge>("DuvHandler.handler", 1, 0, "DuvHandler");
+}
+
+QString lockFilePath()
+{
+    QString name = QCoreApplication::applicationName();
+    if (name.isEmpty())
+        name = QString::fromLatin1(kAppName);
+    return QStandardPaths::writableLocation(QStandardPaths::TempLocation) + QLatin1Char('/') +
+           name + QStringLiteral(".lock");
+}
+
+int runShell(QApplication& app, const QUrl& mainDocument)
+{
+    QCoreApplication::setApplicationName(QString::fromLatin1(kAppName));
+    QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kAppName));
+    // A resource path, not a "qrc:" URL: QIcon reads files and would silently load nothing.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/logo/logo.png")));
+
+    const QString lockPath = lockFilePath();
+    qDebug().noquote().nospace() << "[Lock] Lock file path : " << lockPath;
+
+    auto lock = std::make_unique<QLockFile>(lockPath);
+    if (!lock->tryLock(0)) {
+        qDebug() << "[LOCK FILE EXIST, EXIT APP]------------------------------------";
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Oops"),
+                        QStringLiteral("Another ZOLVEN is already running!"), QMessageBox::Ok);
+        box.setDefaultButton(static_cast<QPushButton*>(nullptr));
+        box.exec();
+        return 1;
+    }
+
+    registerQmlTypes();
+
+    auto engine = std::make_unique<QQmlApplicationEngine>();
+    auto* controller = new Sysctl();
+    engine->rootContext()->setContextProperty(QStringLiteral("sys_controller"), controller);
+    controller->attachEngine(app, *engine);
+
+    // Queued, so a document that fails while loading ends the loop only once it has started.
+    QObject::connect(
+        engine.get(), &QQmlApplicationEngine::objectCreated, &app,
+        [mainDocument](QObject* object, const QUrl& url) {
+            if (!object && url == mainDocument)
+                QCoreApplication::exit(-1);
+        },
+        Qt::QueuedConnection);
+    engine->load(mainDocument);
+
+    // Released before the loop returns, so a new instance may start while this one still
+    // writes its settings.
+    QLockFile* lockRaw = lock.get();
+    QObject::connect(
+        &app, &QCoreApplication::aboutToQuit, &app, [lockRaw] { lockRaw->unlock(); },
+        Qt::DirectConnection);
+
+    const int code = QApplication::exec();
+    qDebug() << "Application exited with code:" << code;
+
+    delete controller;
+    engine.reset();
+    lock.reset();
+    return code;
+}
+
+} // namespace zolven

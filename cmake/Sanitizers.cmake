@@ -1,0 +1,12 @@
+# ZOLVEN_SANITIZE applies to every target of the build, Qt's own libraries excepted.
+if(ZOLVEN_SANITIZE)
+    if(MSVC)
+        message(FATAL_ERROR "ZOLVEN_SANITIZE is for GCC and Clang builds")
+    endif()
+    string(REPLACE ";" "," _zolven_san "${ZOLVEN_SANITIZE}")
+    add_compile_options(-fsanitize=${_zolven_san} -fno-omit-frame-pointer -g)
+    add_link_options(-fsanitize=${_zolven_san})
+    if("undefined" IN_LIST ZOLVEN_SANITIZE)
+        add_compile_options(-fno-sanitize-recover=undefined)
+    endif()
+endif()

@@ -1,0 +1,15 @@
+# zolven_add_test(<name> SOURCES <files…> [LIBS <targets…>] [LABELS <labels…>] [ENV <VAR=value…>])
+# A QtTest executable run headless by CTest, from its own build folder.
+function(zolven_add_test name)
+    cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+    qt_add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
+    zolven_warnings(${name})
+    add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    set_tests_properties(${name} PROPERTIES
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_LOGGING_RULES=qt.qpa.*=false;${T_ENV}"
+        TIMEOUT 300)
+    if(T_LABELS)
+        set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+    endif()
+endfunction()

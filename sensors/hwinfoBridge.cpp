@@ -1,0 +1,5 @@
+#include "hwinfoBridge.h"
+
+hwinfoBridge::hwinfoBridge(QObject* parent) : QObject(parent) {}
+
+hwinfoBridge::~hwinfoBridge() = default;
