@@ -72,11 +72,13 @@ int runShell(QApplication& app, const QUrl& mainDocument)
     // Released before the loop returns, so a new instance may start while this one still
     // writes its settings.
     QLockFile* lockRaw = lock.get();
-    QObject::connect(
+    const QMetaObject::Connection unlockAtQuit = QObject::connect(
         &app, &QCoreApplication::aboutToQuit, &app, [lockRaw] { lockRaw->unlock(); },
         Qt::DirectConnection);
 
     const int code = QApplication::exec();
+    // The lock dies with this function; the application may outlive it.
+    QObject::disconnect(unlockAtQuit);
     qDebug() << "Application exited with code:" << code;
 
     delete controller;

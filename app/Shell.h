@@ -20,6 +20,7 @@ QString lockFilePath();
 // Runs the program on an existing application object: single-instance lock, engine,
 // controller, main document, event loop and teardown. Returns the process exit code:
 // 1 when another instance holds the lock, -1 when the main document fails, else the loop's code.
-int runShell(QApplication& app, const QUrl& mainDocument = QUrl(QString::fromLatin1(kMainDocument)));
+int runShell(QApplication& app,
+             const QUrl& mainDocument = QUrl(QString::fromLatin1(kMainDocument)));
 
 } // namespace zolven

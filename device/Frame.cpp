@@ -72,4 +72,22 @@ std::optional<DecodedFrame> decodeFrame(const QByteArray& frame)
     return f;
 }
 
+std::optional<QByteArray> FrameScanner::next()
+{
+    int start = 0;
+    while (start < m_pending.size()) {
+        if (m_pending.at(start) == kFrameMark &&
+            (start + 1 >= m_pending.size() || quint8(m_pending.at(start + 1)) <= 1))
+            break;
+        ++start;
+    }
+    m_skipped += start;
+    m_pending.remove(0, start);
+    if (m_pending.size() < kFrameSize)
+        return std::nullopt;
+    QByteArray frame = m_pending.left(kFrameSize);
+    m_pending.remove(0, kFrameSize);
+    return frame;
+}
+
 } // namespace zolven

@@ -66,4 +66,20 @@ struct DecodedFrame
 // Decodes the 23 bytes at the start of frame; nothing when they are too few or the mark is wrong.
 std::optional<DecodedFrame> decodeFrame(const QByteArray& frame);
 
+// Cuts a byte stream into frames. The stream has no length or checksum, so a frame is taken to
+// start at a mark byte followed by a valid unit flag (0 or 1); bytes before it are skipped.
+class FrameScanner
+{
+public:
+    void feed(const QByteArray& bytes) { m_pending.append(bytes); }
+    // The next whole frame, or nothing until more bytes arrive.
+    std::optional<QByteArray> next();
+    // Bytes passed over while looking for a frame start.
+    qint64 skipped() const { return m_skipped; }
+
+private:
+    QByteArray m_pending;
+    qint64 m_skipped = 0;
+};
+
 } // namespace zolven

@@ -8,7 +8,8 @@
 
 namespace zolven::abi {
 
-enum Ordinal : int {
+enum Ordinal : int
+{
     OrdInitialize = 590,
     OrdShutdown = 906,
     OrdSensorCount = 883,
@@ -19,7 +20,7 @@ enum Ordinal : int {
 };
 
 // In binding order.
-inline constexpr int kOrdinals[7] = {OrdInitialize, OrdShutdown,  OrdSensorCount, OrdBeginPass,
+inline constexpr int kOrdinals[7] = {OrdInitialize,  OrdShutdown, OrdSensorCount, OrdBeginPass,
                                      OrdBeginSensor, OrdReserved, OrdReadReading};
 
 inline constexpr std::int32_t kInitializeFlags = 64;
@@ -28,7 +29,8 @@ inline constexpr int kMaxReadingsPerSensor = 512;
 // Reading-type codes the program asks for, in the order it asks.
 inline constexpr std::int32_t kReadingTypes[5] = {1, 7, 6, 3, 8};
 
-enum ReadingType : std::int32_t {
+enum ReadingType : std::int32_t
+{
     TypeTemperature = 1,
     TypeFan = 3,
     TypeClock = 6,
@@ -36,14 +38,16 @@ enum ReadingType : std::int32_t {
     TypeOther = 8,
 };
 
-enum SensorLocation : std::int32_t {
+enum SensorLocation : std::int32_t
+{
     SensorSystemMemory = 10,
     SensorProcessor = 11,
     SensorFans = 12,
     SensorDiscreteGpu = 13,
 };
 
-enum ReadingLocation : std::int32_t {
+enum ReadingLocation : std::int32_t
+{
     ReadingNone = 0,
     ReadingProcessor = 10,
     ReadingIntegratedGpu = 101,

@@ -5,9 +5,9 @@
 //
 //   # comment (also after blank lines)
 //   @ <key> <value…>                               a switch for the library that reads the file
-//   S <sensor> <sensor-location> <name…>           declares a sensor; the name is the rest of the line
-//   R <sensor> <index> <type>[/<record-type>] <reading-location> <value> <unit> <label…>
-//   P                                              ends one pass's block and starts the next
+//   S <sensor> <sensor-location> <name…>           declares a sensor; the name is the rest of the
+//   line R <sensor> <index> <type>[/<record-type>] <reading-location> <value> <unit> <label…> P
+//   ends one pass's block and starts the next
 //
 // A reading answers readReading(type, sensor, index); its record carries <record-type> when
 // given (a library may answer one code with a record of another), else <type>. <value> is any
