@@ -1,5 +1,9 @@
 # zolven_add_test(<name> SOURCES <files…> [LIBS <targets…>] [LABELS <labels…>] [ENV <VAR=value…>])
 # A QtTest executable run headless by CTest, from its own build folder.
+# Qt wants a private runtime directory; give tests one inside the build.
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/runtime)
+file(CHMOD ${CMAKE_BINARY_DIR}/runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+
 function(zolven_add_test name)
     cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
     qt_add_executable(${name} ${T_SOURCES})
@@ -7,7 +11,7 @@ function(zolven_add_test name)
     zolven_warnings(${name})
     add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
     set_tests_properties(${name} PROPERTIES
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_LOGGING_RULES=qt.qpa.*=false;${T_ENV}"
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/runtime;QT_LOGGING_RULES=qt.qpa.*=false;${T_ENV}"
         TIMEOUT 300)
     if(T_LABELS)
         set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")

@@ -1,0 +1,5 @@
+import QtQuick
+
+Item {
+    this is not a document
+}
