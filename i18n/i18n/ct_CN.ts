@@ -1,0 +1,59 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="yue_HK" sourcelanguage="zh_CN">
+<context>
+    <name>main</name>
+    <message>
+        <source>点击选项显示</source>
+        <translation>點擊選項顯示</translation>
+    </message>
+    <message>
+        <source>CPU</source>
+        <translation>CPU</translation>
+    </message>
+    <message>
+        <source>GPU</source>
+        <translation>GPU</translation>
+    </message>
+    <message>
+        <source>温度</source>
+        <translation>溫度</translation>
+    </message>
+    <message>
+        <source>频率</source>
+        <translation>頻率</translation>
+    </message>
+    <message>
+        <source>使用率</source>
+        <translation>使用率</translation>
+    </message>
+    <message>
+        <source>风扇转速</source>
+        <translation>風扇轉速</translation>
+    </message>
+    <message>
+        <source>显存占用</source>
+        <translation>顯存佔用</translation>
+    </message>
+    <message>
+        <source>无数据</source>
+        <translation>無數據</translation>
+    </message>
+    <message>
+        <source>MB(共享)</source>
+        <translation>MB(共享)</translation>
+    </message>
+    <message>
+        <source>系统自启动</source>
+        <translation>系統自啟動</translation>
+    </message>
+    <message>
+        <source>华氏度显示</source>
+        <translation>華氏度顯示</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>語言</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,59 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN" sourcelanguage="zh_CN">
+<context>
+    <name>main</name>
+    <message>
+        <source>点击选项显示</source>
+        <translation>点击选项显示</translation>
+    </message>
+    <message>
+        <source>CPU</source>
+        <translation>CPU</translation>
+    </message>
+    <message>
+        <source>GPU</source>
+        <translation>GPU</translation>
+    </message>
+    <message>
+        <source>温度</source>
+        <translation>温度</translation>
+    </message>
+    <message>
+        <source>频率</source>
+        <translation>频率</translation>
+    </message>
+    <message>
+        <source>使用率</source>
+        <translation>使用率</translation>
+    </message>
+    <message>
+        <source>风扇转速</source>
+        <translation>风扇转速</translation>
+    </message>
+    <message>
+        <source>显存占用</source>
+        <translation>显存占用</translation>
+    </message>
+    <message>
+        <source>无数据</source>
+        <translation>无数据</translation>
+    </message>
+    <message>
+        <source>MB(共享)</source>
+        <translation>MB(共享)</translation>
+    </message>
+    <message>
+        <source>系统自启动</source>
+        <translation>系统自启动</translation>
+    </message>
+    <message>
+        <source>华氏度显示</source>
+        <translation>华氏度显示</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>语言</translation>
+    </message>
+</context>
+</TS>
