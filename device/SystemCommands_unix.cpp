@@ -1,0 +1,24 @@
+#include "SystemCommands.h"
+
+#include <QProcess>
+
+namespace zolven {
+
+CommandLine cpuNameCommand()
+{
+    // Same shape as "wmic cpu get Name": a heading, then the name. x86 kernels name the CPU in
+    // /proc/cpuinfo; lscpu covers the others.
+    static const QString script = QStringLiteral(
+        "echo Name; "
+        "{ sed -n 's/^model name[[:space:]]*:[[:space:]]*//p' /proc/cpuinfo 2>/dev/null; "
+        "LC_ALL=C lscpu 2>/dev/null | sed -n 's/^Model name:[[:space:]]*//p'; } | head -n 1");
+    return {QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script}};
+}
+
+bool startUpdaterScript(const QString& updateDir)
+{
+    return QProcess::startDetached(QStringLiteral("/bin/sh"),
+                                   {updateDir + QStringLiteral("/run.sh")}, updateDir);
+}
+
+} // namespace zolven

@@ -1,0 +1,107 @@
+#include "Transport.h"
+
+#include <QDebug>
+
+namespace {
+
+struct DeviceIds
+{
+    quint16 vendorId;
+    quint16 productId;
+};
+
+// Tried in this order: the first pair wins when both kinds of device are attached.
+constexpr DeviceIds kDeviceIds[] = {{0x1F3A, 0x0008}, {0x1A86, 0x5D3B}};
+
+constexpr qint32 kBaudRate = 1000000;
+
+} // namespace
+
+Transport::Transport(QObject* parent)
+    : QObject(parent), m_port(new QSerialPort(this)), m_lister(zolven::availableSerialPorts)
+{
+    connect(m_port, &QSerialPort::readyRead, this, &Transport::slotRead);
+    connect(m_port, &QSerialPort::errorOccurred, this, &Transport::slotSerialError);
+}
+
+Transport::~Transport()
+{
+    // Closing may report through errorOccurred; nobody is left to hear it.
+    disconnect(m_port, nullptr, this, nullptr);
+    if (m_port->isOpen())
+        m_port->close();
+    delete m_port;
+    m_port = nullptr;
+}
+
+void Transport::setPortLister(zolven::PortLister lister)
+{
+    m_lister = lister ? std::move(lister) : zolven::PortLister(zolven::availableSerialPorts);
+}
+
+bool Transport::connectDevice()
+{
+    if (!m_manualPort.isEmpty())
+        return openPort(m_manualPort);
+    for (const DeviceIds& ids : kDeviceIds) {
+        if (openPortById(ids.vendorId, ids.productId))
+            return true;
+    }
+    return false;
+}
+
+bool Transport::openPortById(quint16 vendorId, quint16 productId)
+{
+    const QList<zolven::PortEntry> ports = m_lister();
+    for (const zolven::PortEntry& port : ports) {
+        if (port.vendorId == vendorId && port.productId == productId)
+            return openPort(port.name);
+    }
+    return false;
+}
+
+bool Transport::openPort(const QString& name)
+{
+    m_port->close();
+    m_port->setPortName(name);
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        qDebug().noquote() << "open error";
+        return false;
+    }
+    qDebug().noquote() << "open ok";
+    // Stops at the first refusal and leaves the port open; the next attempt closes it.
+    return m_port->setBaudRate(kBaudRate, QSerialPort::AllDirections) &&
+           m_port->setDataBits(QSerialPort::Data8) && m_port->setParity(QSerialPort::NoParity) &&
+           m_port->setStopBits(QSerialPort::OneStop) &&
+           m_port->setFlowControl(QSerialPort::NoFlowControl);
+}
+
+bool Transport::isOpen() const
+{
+    return m_port && m_port->isOpen();
+}
+
+void Transport::closePort()
+{
+    if (m_port)
+        m_port->close();
+}
+
+void Transport::slotSendData(const QByteArray& dat)
+{
+    // Fire and forget: the port's buffer drains from the event loop.
+    if (m_port && m_port->isOpen())
+        m_port->write(dat);
+}
+
+void Transport::slotRead()
+{
+    // The device has nothing to tell us; drop what it sends so the read buffer cannot grow.
+    m_port->readAll();
+}
+
+void Transport::slotSerialError(QSerialPort::SerialPortError error)
+{
+    if (error != QSerialPort::NoError)
+        emit emitError();
+}
