@@ -1,5 +1,258 @@
 #include "hwinfoBridge.h"
 
+#include "AsyncReader.h"
+#include "Identification.h"
+#include "MetricRules.h"
+#include "MonitorLibrary.h"
+
+#include <QDebug>
+#include <QThread>
+
+using zolven::sensors::Metric;
+using zolven::sensors::RuleMode;
+
+// Lets the rules write into the bridge without the bridge growing virtual functions.
+class BridgeRuleSink final : public zolven::sensors::RuleSink
+{
+public:
+    explicit BridgeRuleSink(hwinfoBridge& bridge) : m_bridge(bridge) {}
+
+    qint32 metric(Metric m) const override { return m_bridge.metric(m); }
+    void writeMetric(Metric m, qint32 value) override { m_bridge.writeMetric(m, value); }
+    void appendCpuClockSample(qint32 value) override { m_bridge.cpuClockSamples.append(value); }
+    void appendGpuClockSample(qint32 value) override { m_bridge.gpuClockSamples.append(value); }
+    bool isGpuAvailable() const override { return m_bridge.isGpuAvailable; }
+    void markGpuAvailable() override { m_bridge.isGpuAvailable = true; }
+
+private:
+    hwinfoBridge& m_bridge;
+};
+
 hwinfoBridge::hwinfoBridge(QObject* parent) : QObject(parent) {}
 
-hwinfoBridge::~hwinfoBridge() = default;
+hwinfoBridge::~hwinfoBridge()
+{
+    // The worker uses this object and the library: it must be gone before either is.
+    stopWorker();
+    if (m_library)
+        m_library->shutdown();
+}
+
+void hwinfoBridge::RunAsync()
+{
+    if (m_started) {
+        qDebug().noquote() << "[RunAsync] Worker already started, call ignored";
+        return;
+    }
+    m_started = true;
+
+    auto* thread = new QThread();
+    workerThread = thread;
+    auto* reader = new AsyncReader();
+    reader->setBridge(this);
+    m_reader = reader;
+    reader->moveToThread(thread);
+    connect(thread, &QThread::started, reader, &AsyncReader::doWork);
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    connect(thread, &QThread::finished, reader, &QObject::deleteLater);
+    thread->start();
+}
+
+void hwinfoBridge::stopWorker()
+{
+    if (!workerThread)
+        return;
+    workerThread->requestInterruption();
+    m_reader->wake();
+    workerThread->quit();
+    workerThread->wait();
+    // The reader was deleted as the thread finished; the thread's own deferred deletion needs
+    // an event loop that may already be gone at shutdown.
+    delete workerThread.data();
+    m_reader = nullptr;
+}
+
+bool hwinfoBridge::getIsGpuAvailable() const
+{
+    return isGpuAvailable;
+}
+
+QString hwinfoBridge::getCpuName_QML() const
+{
+    std::lock_guard<std::mutex> lock(m_nameMutex);
+    return cpuName;
+}
+
+QString hwinfoBridge::getGpuName_QML() const
+{
+    std::lock_guard<std::mutex> lock(m_nameMutex);
+    return gpuName;
+}
+
+void hwinfoBridge::getAllVariable() const
+{
+    static const char* const labels[zolven::sensors::kMetricCount] = {
+        "[data_cpu_temp     ]", "[data_cpu_usage    ]", "[data_cpu_clock    ]",
+        "[data_cpu_fan      ]", "[data_gpu_clock    ]", "[data_gpu_usage    ]",
+        "[data_gpu_fan      ]", "[data_gpu_ramUsed  ]", "[data_gpu_ramTotal ]",
+        "[data_gpu_temp     ]", "[data_ram_usage    ]"};
+    qDebug().noquote() << "[Current Var]===========|";
+    for (int i = 0; i < zolven::sensors::kMetricCount; ++i)
+        qDebug().noquote() << labels[i] << metric(static_cast<Metric>(i));
+}
+
+void hwinfoBridge::RunHwinfo()
+{
+    m_library = zolven::sensors::loadMonitorLibrary();
+    if (!m_library)
+        return;
+
+    const qint32 status = m_library->initialize(zolven::abi::kInitializeFlags);
+    if (status != 0) {
+        qDebug().noquote().nospace() << "[RunHwinfo] INIT FAILED: " << status;
+        return;
+    }
+    qDebug().noquote() << "[RunHwinfo] INIT OK";
+
+    m_library->beginPass();
+    readingItems.clear();
+    for (qint32 type : zolven::abi::kReadingTypes)
+        readingTypes.append(type);
+    enumerateReadings(true);
+    classifyReadings(RuleMode::Discovery);
+
+    const QString cpu = zolven::sensors::readCpuBrand();
+    const zolven::sensors::GpuChoice gpu = zolven::sensors::findGpuName();
+    {
+        std::lock_guard<std::mutex> lock(m_nameMutex);
+        cpuName = cpu;
+        gpuName = gpu.name;
+    }
+    isGpuAvailable = gpu.discrete;
+}
+
+void hwinfoBridge::refreshData()
+{
+    cpuClockSamples.clear();
+    gpuClockSamples.clear();
+    readingItems.clear();
+    // An unusable library is never called; the pass then finds nothing.
+    if (m_library)
+        enumerateReadings(false);
+    classifyReadings(RuleMode::Refresh);
+
+    if (!cpuClockSamples.isEmpty())
+        writeMetric(Metric::CpuClock, zolven::sensors::averageSamples(cpuClockSamples));
+    if (!gpuClockSamples.isEmpty())
+        writeMetric(Metric::GpuClock, zolven::sensors::averageSamples(gpuClockSamples));
+    qDebug().noquote() << "[Refresh data] Refresh done---------------------------------------";
+}
+
+void hwinfoBridge::enumerateReadings(bool dump)
+{
+    zolven::sensors::enumerateReadings(*m_library, readingTypes, readingItems, dump);
+}
+
+void hwinfoBridge::classifyReadings(RuleMode mode)
+{
+    BridgeRuleSink sink(*this);
+    zolven::sensors::classifyReadings(readingItems, mode, sink);
+}
+
+std::atomic<qint32>& hwinfoBridge::slot(Metric m)
+{
+    switch (m) {
+    case Metric::CpuTemp:
+        return data_cpu_temp;
+    case Metric::CpuUsage:
+        return data_cpu_usage;
+    case Metric::CpuClock:
+        return data_cpu_clock;
+    case Metric::CpuFan:
+        return data_cpu_fan;
+    case Metric::GpuClock:
+        return data_gpu_clock;
+    case Metric::GpuUsage:
+        return data_gpu_usage;
+    case Metric::GpuFan:
+        return data_gpu_fan;
+    case Metric::GpuRamUsed:
+        return data_gpu_ramUsed;
+    case Metric::GpuRamTotal:
+        return data_gpu_ramTotal;
+    case Metric::GpuTemp:
+        return data_gpu_temp;
+    case Metric::RamUsage:
+        break;
+    }
+    return data_ram_usage;
+}
+
+qint32 hwinfoBridge::metric(Metric m) const
+{
+    return const_cast<hwinfoBridge*>(this)->slot(m).load();
+}
+
+void hwinfoBridge::notify(Metric m)
+{
+    static void (hwinfoBridge::*const notifiers[zolven::sensors::kMetricCount])() = {
+        &hwinfoBridge::notify_data_cpu_temp,     &hwinfoBridge::notify_data_cpu_usage,
+        &hwinfoBridge::notify_data_cpu_clock,    &hwinfoBridge::notify_data_cpu_fan,
+        &hwinfoBridge::notify_data_gpu_clock,    &hwinfoBridge::notify_data_gpu_usage,
+        &hwinfoBridge::notify_data_gpu_fan,      &hwinfoBridge::notify_data_gpu_ramUsed,
+        &hwinfoBridge::notify_data_gpu_ramTotal, &hwinfoBridge::notify_data_gpu_temp,
+        &hwinfoBridge::notify_data_ram_usage};
+    (this->*notifiers[static_cast<int>(m)])();
+}
+
+void hwinfoBridge::writeMetric(Metric m, qint32 value)
+{
+    slot(m).store(value);
+    notify(m);
+}
+
+// Writes from QML store and notify every time, also when the value is unchanged.
+void hwinfoBridge::set_data_cpu_temp(int v)
+{
+    writeMetric(Metric::CpuTemp, v);
+}
+void hwinfoBridge::set_data_cpu_usage(int v)
+{
+    writeMetric(Metric::CpuUsage, v);
+}
+void hwinfoBridge::set_data_cpu_clock(int v)
+{
+    writeMetric(Metric::CpuClock, v);
+}
+void hwinfoBridge::set_data_cpu_fan(int v)
+{
+    writeMetric(Metric::CpuFan, v);
+}
+void hwinfoBridge::set_data_gpu_clock(int v)
+{
+    writeMetric(Metric::GpuClock, v);
+}
+void hwinfoBridge::set_data_gpu_usage(int v)
+{
+    writeMetric(Metric::GpuUsage, v);
+}
+void hwinfoBridge::set_data_gpu_fan(int v)
+{
+    writeMetric(Metric::GpuFan, v);
+}
+void hwinfoBridge::set_data_gpu_ramUsed(int v)
+{
+    writeMetric(Metric::GpuRamUsed, v);
+}
+void hwinfoBridge::set_data_gpu_ramTotal(int v)
+{
+    writeMetric(Metric::GpuRamTotal, v);
+}
+void hwinfoBridge::set_data_gpu_temp(int v)
+{
+    writeMetric(Metric::GpuTemp, v);
+}
+void hwinfoBridge::set_data_ram_usage(int v)
+{
+    writeMetric(Metric::RamUsage, v);
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+// The bound hardware-monitor library ("config.dat" beside the executable) and the enumeration
+// pass over its readings.
+
+#include "sensors/ReadingItem.h"
+#include "sensors/abi/MonitorAbi.h"
+
+namespace zolven::sensors {
+
+// The seven entry points; usable only when all are bound.
+struct MonitorEntryPoints
+{
+    abi::InitializeFn initialize = nullptr;
+    abi::ShutdownFn shutdown = nullptr;
+    abi::SensorCountFn sensorCount = nullptr;
+    abi::BeginPassFn beginPass = nullptr;
+    abi::BeginSensorFn beginSensor = nullptr;
+    abi::ReservedFn reserved = nullptr;
+    abi::ReadReadingFn readReading = nullptr;
+};
+
+// Makes the application directory current, loads "./config.dat" and binds the seven ordinals,
+// logging as it goes. Returns the process-wide table, or null when the library is unusable.
+// The table stays valid until the process ends.
+const MonitorEntryPoints* loadMonitorLibrary();
+
+// One enumeration pass: every sensor, reading indices 0..511, every code of types in order.
+// Appends one item per usable record; with dump set, also logs each record.
+void enumerateReadings(const MonitorEntryPoints& lib, const QVector<qint32>& types,
+                       ReadingItems& items, bool dump);
+
+// Builds the item from a filled 464-byte record.
+ReadingItem readingItemFromRecord(const unsigned char* record, qint32 sensorIndex,
+                                  qint32 readingIndex);
+
+} // namespace zolven::sensors
