@@ -1,5 +1,6 @@
 #include "SystemCommands.h"
 
+#include <QFileInfo>
 #include <QProcess>
 
 namespace zolven {
@@ -17,8 +18,12 @@ CommandLine cpuNameCommand()
 
 bool startUpdaterScript(const QString& updateDir)
 {
-    return QProcess::startDetached(QStringLiteral("/bin/sh"),
-                                   {updateDir + QStringLiteral("/run.sh")}, updateDir);
+    // The shell would start and complain about a missing script; stay as quiet as the Windows
+    // start, which fails on its own.
+    const QString script = updateDir + QStringLiteral("/run.sh");
+    if (!QFileInfo(script).isFile())
+        return false;
+    return QProcess::startDetached(QStringLiteral("/bin/sh"), {script}, updateDir);
 }
 
 } // namespace zolven

@@ -62,7 +62,9 @@ bool Transport::openPortById(quint16 vendorId, quint16 productId)
 
 bool Transport::openPort(const QString& name)
 {
-    m_port->close();
+    // QSerialPort reports closing a closed port as an error; here that is no event at all.
+    if (m_port->isOpen())
+        m_port->close();
     m_port->setPortName(name);
     if (!m_port->open(QIODevice::ReadWrite)) {
         qDebug().noquote() << "open error";
@@ -83,7 +85,7 @@ bool Transport::isOpen() const
 
 void Transport::closePort()
 {
-    if (m_port)
+    if (m_port && m_port->isOpen())
         m_port->close();
 }
 

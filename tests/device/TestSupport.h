@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QtMessageHandler>
+
+// A pseudo-terminal standing in for the device: the program opens name(), the test reads what
+// it wrote from the other end.
+class PtyDevice
+{
+public:
+    PtyDevice();
+    ~PtyDevice();
+    PtyDevice(const PtyDevice&) = delete;
+    PtyDevice& operator=(const PtyDevice&) = delete;
+
+    bool isValid() const { return m_master >= 0; }
+    QString name() const { return m_name; }
+    // Everything written so far and not yet taken.
+    QByteArray take();
+    // Runs the event loop until at least count bytes have arrived or timeoutMs passed.
+    QByteArray takeAtLeast(int count, int timeoutMs = 3000);
+    // Unplugging: the program's end of the line starts failing.
+    void hangUp();
+
+private:
+    void drain();
+
+    int m_master = -1;
+    QString m_name;
+    QByteArray m_pending;
+};
+
+// Collects debug lines while it lives.
+class LogCapture
+{
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    QStringList lines() const { return m_lines; }
+    int count(const QString& line) const { return m_lines.count(line); }
+    void clear() { m_lines.clear(); }
+
+private:
+    static void handler(QtMsgType type, const QMessageLogContext& context, const QString& message);
+
+    QStringList m_lines;
+    QtMessageHandler m_previous = nullptr;
+};
+
+QByteArray readFile(const QString& path);
+bool writeFile(const QString& path, const QByteArray& content);
