@@ -1,0 +1,84 @@
+// The seven entry points of config.dat under their POSIX names ordinal_<N>. Nothing else
+// leaves the library (it is built with hidden visibility and a version script).
+
+#include "monitor/Config.h"
+#include "monitor/Monitor.h"
+#include "sensors/abi/MonitorAbi.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include <dlfcn.h>
+
+#define ZOLVEN_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+using zolven::monitor::Monitor;
+
+// Never destroyed: the program may still be calling from its worker while the process exits.
+Monitor& monitor()
+{
+    static Monitor* const instance = new Monitor;
+    return *instance;
+}
+
+// The directory this library was loaded from, where monitor.conf sits.
+std::string libraryDir()
+{
+    Dl_info info{};
+    if (!::dladdr(reinterpret_cast<void*>(&libraryDir), &info) || !info.dli_fname)
+        return ".";
+    const std::string path = info.dli_fname;
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+void report(const std::string& text)
+{
+    std::fprintf(stderr, "config.dat: %s\n", text.c_str());
+}
+
+} // namespace
+
+ZOLVEN_EXPORT std::int32_t ordinal_590(std::int32_t flags)
+{
+    std::vector<std::string> warnings;
+    const std::string path = zolven::monitor::configPath(libraryDir());
+    const auto config = zolven::monitor::loadConfig(path, warnings);
+    for (const auto& w : warnings)
+        report(path + ": " + w);
+    const std::int32_t status = monitor().initialize(flags, config);
+    for (const auto& m : monitor().messages())
+        report(m);
+    return status;
+}
+
+ZOLVEN_EXPORT void ordinal_906()
+{
+    monitor().shutdown();
+}
+
+ZOLVEN_EXPORT std::int32_t ordinal_883()
+{
+    return monitor().sensorCount();
+}
+
+ZOLVEN_EXPORT void ordinal_726()
+{
+    monitor().beginPass();
+}
+
+ZOLVEN_EXPORT void ordinal_749(std::int32_t sensor)
+{
+    monitor().beginSensor(sensor);
+}
+
+ZOLVEN_EXPORT void ordinal_618() {}
+
+ZOLVEN_EXPORT std::uint8_t ordinal_106(std::int32_t type, std::int32_t sensor, std::int32_t index,
+                                       void* record)
+{
+    return monitor().readReading(type, sensor, index, record) ? 1 : 0;
+}

@@ -1,0 +1,303 @@
+#include "monitor/Catalogue.h"
+#include "monitor/GpuSource.h"
+#include "monitor/Hwmon.h"
+#include "sensors/abi/MonitorAbi.h"
+
+#include <vector>
+
+namespace zolven::monitor {
+namespace {
+
+using namespace abi;
+
+const char* const kCelsius = "\xC2\xB0"
+                             "C";
+constexpr double kMiB = 1024.0 * 1024.0;
+
+// A file holding one integer, reported as value * scale.
+struct ScaledFile
+{
+    int slot;
+    KeptFile file;
+    double scale;
+};
+
+class SysfsGpu final : public Source
+{
+public:
+    RuntimePower power;
+    std::vector<ScaledFile> files;
+    std::vector<int> allSlots;
+
+    // Video memory: allocated and available from used and total.
+    int vramUsedSlot = -1, vramAvailableSlot = -1;
+    KeptFile vramUsed, vramTotal;
+
+    // Intel has no busy counter a user may read; idle (RC6) residency stands in for it.
+    int idleLoadSlot = -1;
+    KeptFile idleResidencyMs;
+    double lastIdleMs = -1.0, lastWallMs = 0.0, lastLoad = 0.0;
+    bool hasLoad = false;
+
+    void sample(Catalogue& cat, const PassContext& pass) override
+    {
+        if (!power.awake()) {
+            for (int s : allSlots)
+                cat.invalidate(s);
+            return;
+        }
+        long long v = 0;
+        for (auto& f : files) {
+            if (f.file.readInt(v))
+                cat.set(f.slot, static_cast<double>(v) * f.scale);
+            else
+                cat.invalidate(f.slot);
+        }
+        if (vramUsedSlot >= 0) {
+            long long used = 0, total = 0;
+            if (vramUsed.readInt(used) && vramTotal.readInt(total) && total >= used) {
+                cat.set(vramUsedSlot, static_cast<double>(used) / kMiB);
+                cat.set(vramAvailableSlot, static_cast<double>(total - used) / kMiB);
+            } else {
+                cat.invalidate(vramUsedSlot);
+                cat.invalidate(vramAvailableSlot);
+            }
+        }
+        if (idleLoadSlot >= 0)
+            sampleIdleLoad(cat, pass.nowMs);
+    }
+
+    void idleBaseline(double nowMs)
+    {
+        long long idle = 0;
+        if (idleResidencyMs.readInt(idle)) {
+            lastIdleMs = static_cast<double>(idle);
+            lastWallMs = nowMs;
+        }
+    }
+
+private:
+    void sampleIdleLoad(Catalogue& cat, double nowMs)
+    {
+        long long idle = 0;
+        if (!idleResidencyMs.readInt(idle)) {
+            cat.invalidate(idleLoadSlot);
+            return;
+        }
+        const double wall = nowMs - lastWallMs;
+        if (lastIdleMs >= 0.0 && wall >= 100.0) {
+            const double idleDelta = static_cast<double>(idle) - lastIdleMs;
+            double load = 100.0 * (1.0 - idleDelta / wall);
+            load = load < 0.0 ? 0.0 : (load > 100.0 ? 100.0 : load);
+            lastLoad = load;
+            hasLoad = true;
+        }
+        if (lastIdleMs < 0.0 || wall >= 100.0) {
+            lastIdleMs = static_cast<double>(idle);
+            lastWallMs = nowMs;
+        }
+        if (hasLoad)
+            cat.set(idleLoadSlot, lastLoad);
+        else
+            cat.invalidate(idleLoadSlot);
+    }
+};
+
+class Builder
+{
+public:
+    Builder(SysfsGpu& gpu, Catalogue& cat, std::int32_t sensor, const GpuLabels& labels)
+        : m_gpu(gpu), m_cat(cat), m_sensor(sensor), m_labels(labels)
+    {}
+
+    int add(std::int32_t type, std::int32_t readingLocation, const char* unit,
+            const std::string& label)
+    {
+        const int slot = m_cat.addReading(m_sensor, type, readingLocation, unit, label);
+        if (slot >= 0)
+            m_gpu.allSlots.push_back(slot);
+        return slot;
+    }
+    int add(std::int32_t type, const char* unit, const std::string& label)
+    {
+        return add(type, m_labels.readingLocation, unit, label);
+    }
+    void file(std::int32_t type, const char* unit, const std::string& label,
+              const std::string& path, double scale)
+    {
+        if (path.empty() || !exists(path))
+            return;
+        const int slot = add(type, unit, label);
+        if (slot >= 0)
+            m_gpu.files.push_back({slot, KeptFile(path), scale});
+    }
+
+private:
+    SysfsGpu& m_gpu;
+    Catalogue& m_cat;
+    std::int32_t m_sensor;
+    const GpuLabels& m_labels;
+};
+
+// The channel of a hwmon kind whose label is one of the given texts; fallback channel when
+// the driver gives no labels at all.
+std::string channelByLabel(const std::string& dir, const std::string& kind,
+                           std::initializer_list<const char*> labels, int fallback)
+{
+    if (dir.empty())
+        return {};
+    const auto channels = hwmonChannels(dir, kind);
+    bool anyLabel = false;
+    for (int n : channels) {
+        const std::string label = hwmonLabel(dir, kind, n);
+        anyLabel = anyLabel || !label.empty();
+        for (const char* want : labels)
+            if (label == want)
+                return hwmonInput(dir, kind, n);
+    }
+    if (anyLabel || fallback <= 0)
+        return {};
+    for (int n : channels)
+        if (n == fallback)
+            return hwmonInput(dir, kind, n);
+    return {};
+}
+
+std::string firstHwmon(const std::string& dir)
+{
+    const auto list = listNumbered(dir + "/hwmon", "hwmon");
+    return list.empty() ? std::string() : dir + "/hwmon/" + list.front();
+}
+
+std::string firstDrmCard(const std::string& dir)
+{
+    const auto list = listNumbered(dir + "/drm", "card");
+    return list.empty() ? std::string() : dir + "/drm/" + list.front();
+}
+
+void discoverAmd(const DisplayAdapter& a, bool integrated, Builder& b, SysfsGpu& gpu)
+{
+    const GpuLabels& l = integrated ? integratedLabels() : discreteLabels();
+    const std::string hw = firstHwmon(a.dir);
+    // Readings the program's rules use come first; extras follow and carry labels no rule
+    // can mistake for them (no "GPU" in another temperature, no "clock" but the core's).
+    b.file(TypeTemperature, kCelsius, l.temperature, channelByLabel(hw, "temp", {"edge"}, 1),
+           0.001);
+    b.file(TypeUsage, "%", l.load, a.dir + "/gpu_busy_percent", 1.0);
+    b.file(TypeClock, "MHz", l.clock, channelByLabel(hw, "freq", {"sclk"}, 1), 1e-6);
+    if (!integrated && !hw.empty())
+        b.file(TypeFan, "%", "GPU Fan", exists(hw + "/pwm1") ? hw + "/pwm1" : "", 100.0 / 255.0);
+    if (l.memoryUsed && exists(a.dir + "/mem_info_vram_used") &&
+        exists(a.dir + "/mem_info_vram_total")) {
+        gpu.vramUsedSlot = b.add(TypeOther, ReadingGpuMemory, "MB", l.memoryUsed);
+        gpu.vramAvailableSlot = b.add(TypeOther, ReadingGpuMemory, "MB", l.memoryAvailable);
+        gpu.vramUsed.open(a.dir + "/mem_info_vram_used");
+        gpu.vramTotal.open(a.dir + "/mem_info_vram_total");
+        if (gpu.vramUsedSlot < 0 || gpu.vramAvailableSlot < 0)
+            gpu.vramUsedSlot = -1;
+    }
+    if (integrated)
+        b.file(TypeOther, "MB", "GPU Dynamic Memory", a.dir + "/mem_info_gtt_used", 1.0 / kMiB);
+    b.file(TypeTemperature, kCelsius, "Hot Spot Temperature",
+           channelByLabel(hw, "temp", {"junction"}, 0), 0.001);
+    b.file(TypeTemperature, kCelsius, "Memory Junction Temperature",
+           channelByLabel(hw, "temp", {"mem"}, 0), 0.001);
+    b.file(TypeClock, "MHz", "GPU Memory Frequency", channelByLabel(hw, "freq", {"mclk"}, 0), 1e-6);
+    if (!integrated && !hw.empty())
+        b.file(TypeOther, "RPM", "GPU Fan Speed", hwmonInput(hw, "fan", 1), 1.0);
+    const std::string power = hw.empty()                       ? std::string()
+                              : exists(hw + "/power1_average") ? hw + "/power1_average"
+                                                               : hw + "/power1_input";
+    b.file(TypeOther, "W", "GPU Power", power, 1e-6);
+}
+
+void discoverIntel(const DisplayAdapter& a, bool integrated, Builder& b, SysfsGpu& gpu,
+                   double nowMs)
+{
+    const GpuLabels& l = integrated ? integratedLabels() : discreteLabels();
+    const bool xe = a.driver == "xe";
+    const std::string hw = firstHwmon(a.dir);
+    // xe reports a package temperature; i915 reports none.
+    if (xe)
+        b.file(TypeTemperature, kCelsius, l.temperature, channelByLabel(hw, "temp", {"pkg"}, 0),
+               0.001);
+    const std::string card = firstDrmCard(a.dir);
+    const std::string idle =
+        xe ? a.dir + "/tile0/gt0/gtidle/idle_residency_ms" : card + "/power/rc6_residency_ms";
+    if ((xe || !card.empty()) && exists(idle) && gpu.idleResidencyMs.open(idle)) {
+        gpu.idleLoadSlot = b.add(TypeUsage, "%", l.load);
+        if (gpu.power.awake())
+            gpu.idleBaseline(nowMs);
+    }
+    // The actual frequency reads 0 while the GT sleeps, which is the truth.
+    const std::string clock = xe ? a.dir + "/tile0/gt0/freq0/act_freq"
+                                 : (card.empty() ? std::string() : card + "/gt_act_freq_mhz");
+    b.file(TypeClock, "MHz", l.clock, clock, 1.0);
+    if (xe) {
+        b.file(TypeTemperature, kCelsius, "Memory Temperature",
+               channelByLabel(hw, "temp", {"vram"}, 0), 0.001);
+        if (!hw.empty())
+            b.file(TypeOther, "RPM", "GPU Fan Speed", hwmonInput(hw, "fan", 1), 1.0);
+    }
+}
+
+} // namespace
+
+const GpuLabels& discreteLabels()
+{
+    static const GpuLabels l{SensorDiscreteGpu,     ReadingNone, "GPU Temperature",
+                             "GPU Core Load",       "GPU Clock", "GPU Memory Allocated",
+                             "GPU Memory Available"};
+    return l;
+}
+
+const GpuLabels& integratedLabels()
+{
+    static const GpuLabels l{SensorProcessor, ReadingIntegratedGpu, "Graphics GT Temperature",
+                             "GPU D3D Usage", "GPU Clock",          nullptr,
+                             nullptr};
+    return l;
+}
+
+void RuntimePower::open(const std::string& pciDir)
+{
+    m_status.open(pciDir + "/power/runtime_status");
+}
+
+bool RuntimePower::awake() const
+{
+    std::string status;
+    // No runtime PM file (or "unsupported"): the card is always on.
+    if (!m_status.isOpen() || !m_status.read(status))
+        return true;
+    status = trim(status);
+    return status == "active" || status == "unsupported";
+}
+
+std::unique_ptr<Source> discoverSysfsGpu(const DisplayAdapter& a, const std::string& name,
+                                         Catalogue& cat)
+{
+    const bool amd = a.driver == "amdgpu";
+    const bool intel = a.driver == "i915" || a.driver == "xe";
+    if (!amd && !intel)
+        return nullptr;
+    const bool integrated = isIntegrated(a);
+    const GpuLabels& labels = integrated ? integratedLabels() : discreteLabels();
+    auto gpu = std::make_unique<SysfsGpu>();
+    gpu->power.open(a.dir);
+    // Declared first so that readings have a sensor; an adapter that offered nothing readable
+    // leaves no empty sensor behind.
+    const std::int32_t sensor = cat.addSensor(labels.sensorLocation, "GPU: " + name);
+    Builder b(*gpu, cat, sensor, labels);
+    if (amd)
+        discoverAmd(a, integrated, b, *gpu);
+    else
+        discoverIntel(a, integrated, b, *gpu, monotonicMs());
+    if (gpu->allSlots.empty()) {
+        cat.dropEmptyTail();
+        return nullptr;
+    }
+    return gpu;
+}
+
+} // namespace zolven::monitor

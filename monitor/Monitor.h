@@ -1,0 +1,69 @@
+#pragma once
+
+// The library behind the seven entry points: discovery at initialise, one snapshot per pass,
+// answers from the snapshot. Plain C++ without Qt, since it runs inside the program's process.
+
+#include "monitor/Catalogue.h"
+#include "monitor/Config.h"
+#include "monitor/Nvml.h"
+#include "monitor/Recording.h"
+#include "monitor/Source.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace zolven::monitor {
+
+// initialize() results besides 0 (ready).
+inline constexpr std::int32_t kInitReplayFailed = 2;
+
+class Monitor
+{
+public:
+    Monitor() = default;
+    ~Monitor();
+    Monitor(const Monitor&) = delete;
+    Monitor& operator=(const Monitor&) = delete;
+
+    // Tests hand in a fake NVML instead of the library the config names (null: the config's).
+    void setNvmlApi(const nvml::Api* api) { m_injectedNvml = api; }
+
+    // Discovers the machine (or loads the replay file); a second call starts over.
+    std::int32_t initialize(std::int32_t flags, const MonitorConfig& config);
+    void shutdown();
+    std::int32_t sensorCount();
+    // Takes this pass's snapshot: every chosen file is read once, here.
+    void beginPass();
+    void beginSensor(std::int32_t sensor);
+    // Constant time, from the snapshot; false for anything not reported this pass.
+    bool readReading(std::int32_t type, std::int32_t sensor, std::int32_t index,
+                     void* record) const;
+
+    // Problems met by the last initialise (unreadable record file, NVML not usable, …).
+    std::vector<std::string> messages() const;
+    const Catalogue& catalogue() const { return m_catalogue; }
+
+private:
+    void discover(const MonitorConfig& config);
+    void discoverGpus(const MonitorConfig& config);
+    void closeSources();
+
+    mutable std::mutex m_mutex;
+    std::atomic<bool> m_ready{false};
+    Catalogue m_catalogue;
+    std::vector<std::unique_ptr<Source>> m_sources;
+    nvml::Library m_nvmlLibrary;
+    const nvml::Api* m_injectedNvml = nullptr;
+    const nvml::Api* m_nvml = nullptr; // initialised table in use, or null
+    bool m_replaying = false;
+    Replay m_replay;
+    Recorder m_recorder;
+    long long m_pass = 0;
+    std::vector<std::string> m_messages;
+};
+
+} // namespace zolven::monitor

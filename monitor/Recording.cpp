@@ -1,0 +1,154 @@
+#include "monitor/Recording.h"
+
+#include "monitor/Catalogue.h"
+
+namespace zolven::monitor {
+
+Recorder::~Recorder()
+{
+    close();
+}
+
+bool Recorder::open(const std::string& path, long long maxPasses, std::string* why)
+{
+    close();
+    m_file = std::fopen(path.c_str(), "we");
+    if (!m_file) {
+        if (why)
+            *why = "cannot write " + path;
+        return false;
+    }
+    m_passes = 0;
+    m_maxPasses = maxPasses;
+    std::fputs("# Readings recorded by config.dat, one block per pass.\n"
+               "# Replay them with \"replay = <this file>\" in monitor.conf.\n",
+               m_file);
+    return true;
+}
+
+void Recorder::writeSensors(const Catalogue& cat)
+{
+    if (!m_file)
+        return;
+    for (std::int32_t i = 0; i < cat.sensorCount(); ++i) {
+        abi::FileSensor s{i, cat.sensor(i).location, cat.sensor(i).name};
+        std::fprintf(m_file, "%s\n", abi::formatSensor(s).c_str());
+    }
+    std::fflush(m_file);
+}
+
+void Recorder::writePass(const Catalogue& cat)
+{
+    if (!m_file)
+        return;
+    if (m_passes > 0)
+        std::fputs("P\n", m_file);
+    for (int slot = 0; slot < cat.readingCount(); ++slot) {
+        if (!cat.isValid(slot))
+            continue;
+        const ReadingInfo& r = cat.reading(slot);
+        abi::FileReading f;
+        f.sensor = r.sensor;
+        f.index = r.index;
+        f.type = r.type;
+        f.recordType = r.recordType;
+        f.readingLocation = r.readingLocation;
+        f.value = cat.value(slot);
+        f.unit = r.unit;
+        f.label = r.label;
+        std::fprintf(m_file, "%s\n", abi::formatReading(f).c_str());
+    }
+    ++m_passes;
+    if (m_maxPasses > 0 && m_passes >= m_maxPasses) {
+        std::fprintf(m_file, "# Recording stopped after %lld passes.\n", m_passes);
+        close();
+        return;
+    }
+    std::fflush(m_file);
+}
+
+void Recorder::close()
+{
+    if (m_file)
+        std::fclose(m_file);
+    m_file = nullptr;
+}
+
+bool Replay::load(const std::string& path, std::string* why)
+{
+    std::string error;
+    if (!abi::loadReadings(path, m_file, &error)) {
+        if (why)
+            *why = path + ": " + error;
+        return false;
+    }
+    m_hold = m_file.switches.count("replay") && m_file.switches.at("replay") == "hold";
+    return true;
+}
+
+bool Replay::parse(const std::string& text, std::string* why)
+{
+    std::string error;
+    if (!abi::parseReadings(text, m_file, &error)) {
+        if (why)
+            *why = error;
+        return false;
+    }
+    m_hold = m_file.switches.count("replay") && m_file.switches.at("replay") == "hold";
+    return true;
+}
+
+void Replay::declare(Catalogue& cat)
+{
+    cat.clear();
+    for (const auto& s : m_file.sensors)
+        cat.setSensor(s.index, s.location, s.name);
+    m_slots.clear();
+    for (const auto& block : m_file.passes) {
+        std::vector<int> slots;
+        slots.reserve(block.size());
+        for (const auto& r : block) {
+            ReadingInfo info;
+            info.sensor = r.sensor;
+            info.index = r.index;
+            info.type = r.type;
+            info.recordType = r.recordType;
+            info.readingLocation = r.readingLocation;
+            info.unit = r.unit;
+            info.label = r.label;
+            // Keep what an earlier block declared; apply() sets this block's texts.
+            int slot = cat.find(r.type, r.sensor, r.index);
+            if (slot < 0)
+                slot = cat.placeReading(info);
+            slots.push_back(slot);
+        }
+        m_slots.push_back(std::move(slots));
+    }
+}
+
+void Replay::apply(Catalogue& cat, long long pass) const
+{
+    cat.invalidateAll();
+    const long long n = static_cast<long long>(m_file.passes.size());
+    if (n == 0 || pass < 0)
+        return;
+    const long long block = m_hold ? (pass < n ? pass : n - 1) : pass % n;
+    const auto& readings = m_file.passes[block];
+    const auto& slots = m_slots[block];
+    for (std::size_t i = 0; i < readings.size(); ++i) {
+        const int slot = slots[i];
+        if (slot < 0)
+            continue; // a reading index outside 0..511 is never asked for
+        const auto& r = readings[i];
+        ReadingInfo& info = cat.reading(slot);
+        info.recordType = r.recordType;
+        info.readingLocation = r.readingLocation;
+        if (info.unit != r.unit)
+            info.unit = r.unit;
+        if (info.label != r.label)
+            info.label = r.label;
+        cat.set(slot, r.value);
+    }
+}
+
+} // namespace zolven::monitor

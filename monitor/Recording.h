@@ -1,0 +1,60 @@
+#pragma once
+
+// Record and replay in the readings file format (sensors/abi/ReadingsFile.h): a recording of
+// this library is a fixture the test library can replay, and the other way round.
+
+#include "sensors/abi/ReadingsFile.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace zolven::monitor {
+
+class Catalogue;
+
+// Writes the sensors once, then one block of valid readings per pass, flushed at once so that
+// a crash or a kill loses at most the pass being written.
+class Recorder
+{
+public:
+    Recorder() = default;
+    ~Recorder();
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
+
+    // maxPasses 0: no limit.
+    bool open(const std::string& path, long long maxPasses, std::string* why = nullptr);
+    bool isOpen() const { return m_file != nullptr; }
+    void writeSensors(const Catalogue& catalogue);
+    void writePass(const Catalogue& catalogue);
+    void close();
+    long long passes() const { return m_passes; }
+
+private:
+    std::FILE* m_file = nullptr;
+    long long m_passes = 0;
+    long long m_maxPasses = 0;
+};
+
+// Serves a readings file: pass k shows block k; after the last block the file starts over,
+// unless its "@ replay hold" switch keeps the last block.
+class Replay
+{
+public:
+    bool load(const std::string& path, std::string* why = nullptr);
+    bool parse(const std::string& text, std::string* why = nullptr);
+    // Declares the sensors and every reading any block holds.
+    void declare(Catalogue& catalogue);
+    // Shows block number pass (0-based count of passes since initialise).
+    void apply(Catalogue& catalogue, long long pass) const;
+    std::size_t blocks() const { return m_file.passes.size(); }
+
+private:
+    abi::ReadingsFile m_file;
+    std::vector<std::vector<int>> m_slots; // per block, per reading
+    bool m_hold = false;
+};
+
+} // namespace zolven::monitor

@@ -1,0 +1,337 @@
+// Discovery and sampling against the fixture machines.
+
+#include "Enumerate.h"
+#include "Fixture.h"
+#include "fakenvml/FakeNvml.h"
+
+#include "monitor/Monitor.h"
+
+#include <QTest>
+#include <QThread>
+
+using namespace zolven::monitor;
+
+namespace {
+
+std::vector<std::string> labelsOf(const std::vector<Seen>& seen, std::int32_t sensor)
+{
+    std::vector<std::string> out;
+    for (const auto& s : seen)
+        if (s.sensor == sensor)
+            out.push_back(s.fields.label);
+    return out;
+}
+
+std::vector<std::string> sensorNames(const Monitor& m)
+{
+    std::vector<std::string> out;
+    for (std::int32_t i = 0; i < m.catalogue().sensorCount(); ++i)
+        out.push_back(m.catalogue().sensor(i).name);
+    return out;
+}
+
+double valueOf(const std::vector<Seen>& seen, const std::string& label,
+               const std::string& sensorPrefix = {})
+{
+    const Seen* s = findLabel(seen, label, sensorPrefix);
+    return s ? s->fields.value : -12345.0;
+}
+
+using Strings = std::vector<std::string>;
+
+} // namespace
+
+class tst_monitor_sources : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { fakenvml::reset(); }
+
+    void machineLikeOurs()
+    {
+        Fixture vm(QStringLiteral("vm"));
+        Monitor m;
+        QCOMPARE(m.initialize(64, vm.config()), 0);
+        QCOMPARE(sensorNames(m), (Strings{"CPU: AMD EPYC", "System Memory"}));
+
+        // No tick since the baseline: no load yet, rather than a made-up one.
+        m.beginPass();
+        auto seen = enumerate(m);
+        QVERIFY(!findLabel(seen, "Total CPU Utility"));
+        QCOMPARE(valueOf(seen, "Core #0 Clock"), 2096.012); // /proc/cpuinfo, no cpufreq here
+        QVERIFY(std::abs(valueOf(seen, "Physical Memory Load") - 1.8978) < 0.001);
+
+        vm.advanceStat(30, 70);
+        m.beginPass();
+        seen = enumerate(m);
+        QCOMPARE(valueOf(seen, "Total CPU Utility"), 30.0);
+        QCOMPARE(valueOf(seen, "Core #1 Usage"), 30.0);
+        QCOMPARE(labelsOf(seen, 0), (Strings{"Total CPU Utility", "Core #0 Clock", "Core #1 Clock",
+                                             "Core #0 Usage", "Core #1 Usage"}));
+        const Seen* load = findLabel(seen, "Total CPU Utility");
+        QCOMPARE(load->fields.sensorLocation, 11);
+        QCOMPARE(load->fields.readingLocation, 10);
+        QCOMPARE(load->fields.type, 7);
+        const Seen* ram = findLabel(seen, "Physical Memory Load");
+        QCOMPARE(ram->fields.sensorLocation, 10);
+        QCOMPARE(ram->fields.type, 8);
+
+        // A CPU going offline drops its line from /proc/stat: its usage goes, the rest stays.
+        QByteArray stat = vm.read("proc/stat");
+        const int at = stat.indexOf("cpu1 ");
+        stat.remove(at, stat.indexOf('\n', at) + 1 - at);
+        vm.write("proc/stat", stat);
+        vm.advanceStat(50, 50);
+        m.beginPass();
+        seen = enumerate(m);
+        QVERIFY(!findLabel(seen, "Core #1 Usage"));
+        QCOMPARE(valueOf(seen, "Core #0 Usage"), 50.0);
+    }
+
+    void intelDesktopWithNvidia()
+    {
+        Fixture pc(QStringLiteral("intel-nvidia"));
+        const auto api = fakenvml::api();
+        Monitor m;
+        m.setNvmlApi(&api);
+        QCOMPARE(m.initialize(64, pc.config()), 0);
+        // Discrete card before the integrated graphics; the nvme chip has no fans.
+        QCOMPARE(sensorNames(m),
+                 (Strings{"CPU: 13th Gen Intel(R) Core(TM) i7-13700K", "System Memory", "nct6798",
+                          "GPU: NVIDIA GeForce RTX 4090",
+                          "GPU: Intel Raptor Lake-S GT1 [UHD Graphics 770]"}));
+        pc.advanceStat(25, 75);
+        m.beginPass();
+        const auto seen = enumerate(m);
+
+        QCOMPARE(valueOf(seen, "CPU Package"), 52.0); // coretemp, not the thermal zone (53)
+        QCOMPARE(valueOf(seen, "CPU Core #4"), 51.0);
+        // scaling_cur_freq; cpuinfo_cur_freq is root-only and never touched.
+        QCOMPARE(valueOf(seen, "Core #2 Clock"), 5100.0);
+        // fan2 follows CPUTIN; fans reading 0 RPM at discovery are headers with nothing on them.
+        QCOMPARE(labelsOf(seen, 2), (Strings{"CPU Fan", "System Fan #1"}));
+        QCOMPARE(valueOf(seen, "CPU Fan"), 1180.0);
+        QCOMPARE(findLabel(seen, "CPU Fan")->fields.sensorLocation, 12);
+
+        QCOMPARE(labelsOf(seen, 3),
+                 (Strings{"GPU Temperature", "GPU Core Load", "Memory Controller Load", "GPU Clock",
+                          "GPU Fan", "GPU Memory Allocated", "GPU Memory Available",
+                          "GPU Memory Frequency", "GPU Fan Speed", "GPU Power"}));
+        QCOMPARE(valueOf(seen, "GPU Temperature"), 61.0);
+        QCOMPARE(valueOf(seen, "GPU Memory Allocated"), 3072.0);
+        QCOMPARE(valueOf(seen, "GPU Memory Available"), 24564.0 - 300 - 3072); // v2: no reserved
+        QCOMPARE(valueOf(seen, "GPU Power"), 215.0);
+        QCOMPARE(findLabel(seen, "GPU Memory Allocated")->fields.readingLocation, 102);
+
+        const Seen* igpu = findLabel(seen, "GPU Clock", "GPU: Intel");
+        QVERIFY(igpu);
+        QCOMPARE(igpu->fields.value, 1450.0);
+        QCOMPARE(igpu->fields.sensorLocation, 11);
+        QCOMPARE(igpu->fields.readingLocation, 101);
+
+        m.shutdown();
+        QCOMPARE(fakenvml::state().initCalls, 1);
+        QCOMPARE(fakenvml::state().shutdownCalls, 1);
+    }
+
+    void amdDesktop()
+    {
+        Fixture pc(QStringLiteral("amd-amdgpu"));
+        Monitor m;
+        QCOMPARE(m.initialize(64, pc.config()), 0);
+        // The amdgpu hwmon chips in /sys/class/hwmon are the cards', not fan chips.
+        QCOMPARE(sensorNames(m),
+                 (Strings{"CPU: AMD Ryzen 9 7950X 16-Core Processor", "System Memory", "nct6799",
+                          "GPU: AMD Navi 31 [Radeon RX 7900 XT/7900 XTX/7900 GRE/7900M]",
+                          "GPU: AMD Raphael"}));
+        m.beginPass();
+        const auto seen = enumerate(m);
+        QCOMPARE(valueOf(seen, "CPU Package"), 58.5); // Tdie over Tctl, which carries an offset
+        QCOMPARE(valueOf(seen, "CPU CCD #2"), 59.0);
+        QCOMPARE(valueOf(seen, "Core #1 Clock"), 4600.0); // cpuinfo_avg_freq when the kernel has it
+        QCOMPARE(valueOf(seen, "CPU Fan"), 1410.0);       // pwm1 follows the SB-TSI source
+
+        QCOMPARE(labelsOf(seen, 3),
+                 (Strings{"GPU Temperature", "GPU Core Load", "GPU Clock", "GPU Fan",
+                          "GPU Memory Allocated", "GPU Memory Available", "Hot Spot Temperature",
+                          "Memory Junction Temperature", "GPU Memory Frequency", "GPU Fan Speed",
+                          "GPU Power"}));
+        QCOMPARE(valueOf(seen, "GPU Temperature"), 54.0);
+        QCOMPARE(valueOf(seen, "GPU Clock"), 2394.0); // hwmon freq1 is in Hz
+        QCOMPARE(valueOf(seen, "GPU Fan"), 89 * 100.0 / 255.0);
+        QCOMPARE(valueOf(seen, "GPU Memory Allocated"), 2048.0);
+        QCOMPARE(valueOf(seen, "GPU Memory Available"), 24560.0 - 2048.0);
+        QCOMPARE(valueOf(seen, "GPU Power"), 87.0);
+
+        // The APU's graphics: integrated labels, location 11, reading location 101.
+        QCOMPARE(labelsOf(seen, 4), (Strings{"Graphics GT Temperature", "GPU D3D Usage",
+                                             "GPU Clock", "GPU Dynamic Memory"}));
+        const Seen* dyn = findLabel(seen, "GPU Dynamic Memory");
+        QCOMPARE(dyn->fields.value, 350.0);
+        QCOMPARE(dyn->fields.sensorLocation, 11);
+        QCOMPARE(dyn->fields.readingLocation, 101);
+
+        // A runtime-suspended card is left asleep: nothing of it this pass, all of it again
+        // once it wakes.
+        pc.write("sys/bus/pci/devices/0000:03:00.0/power/runtime_status", "suspended\n");
+        m.beginPass();
+        QVERIFY(labelsOf(enumerate(m), 3).empty());
+        pc.write("sys/bus/pci/devices/0000:03:00.0/power/runtime_status", "active\n");
+        pc.write("sys/bus/pci/devices/0000:03:00.0/gpu_busy_percent", "88\n");
+        m.beginPass();
+        QCOMPARE(valueOf(enumerate(m), "GPU Core Load"), 88.0);
+        // A file that stops answering costs its reading only.
+        pc.write("sys/bus/pci/devices/0000:03:00.0/gpu_busy_percent", "");
+        m.beginPass();
+        const auto after = enumerate(m);
+        QVERIFY(!findLabel(after, "GPU Core Load"));
+        QVERIFY(findLabel(after, "GPU Temperature"));
+    }
+
+    void intelLaptop()
+    {
+        Fixture laptop(QStringLiteral("intel-laptop"));
+        Monitor m;
+        QCOMPARE(m.initialize(64, laptop.config()), 0);
+        QCOMPARE(sensorNames(m),
+                 (Strings{"CPU: 11th Gen Intel(R) Core(TM) i7-1165G7 @ 2.80GHz", "System Memory",
+                          "dell_smm", "GPU: Intel TigerLake-LP GT2 [Iris Xe Graphics]"}));
+        QThread::msleep(120);
+        m.beginPass();
+        auto seen = enumerate(m);
+        QCOMPARE(valueOf(seen, "CPU Package"), 61.0);
+        QCOMPARE(valueOf(seen, "CPU Fan"), 2400.0); // "Processor Fan"
+        // i915 has no temperature and no memory reading: the sensor says nothing about them.
+        QCOMPARE(labelsOf(seen, 3), (Strings{"GPU D3D Usage", "GPU Clock"}));
+        // No RC6 residency gained over the window: the GT never slept, so it was busy.
+        QCOMPARE(valueOf(seen, "GPU D3D Usage"), 100.0);
+        laptop.write("sys/bus/pci/devices/0000:00:02.0/drm/card0/power/rc6_residency_ms",
+                     "9000000\n");
+        QThread::msleep(120);
+        m.beginPass();
+        seen = enumerate(m);
+        QCOMPARE(valueOf(seen, "GPU D3D Usage"), 0.0); // more sleep than wall time clamps at 0
+        QCOMPARE(valueOf(seen, "GPU Clock"), 300.0);
+    }
+
+    void temperatureFallbacks()
+    {
+        Fixture laptop(QStringLiteral("intel-laptop"));
+        laptop.remove("sys/class/hwmon/hwmon1"); // no coretemp
+        Monitor m;
+        QCOMPARE(m.initialize(64, laptop.config()), 0);
+        m.beginPass();
+        // x86_pkg_temp before acpitz, although acpitz is zone 0.
+        QCOMPARE(valueOf(enumerate(m), "CPU Package"), 61.0);
+        laptop.remove("sys/class/thermal/thermal_zone2");
+        QCOMPARE(m.initialize(64, laptop.config()), 0);
+        m.beginPass();
+        QCOMPARE(valueOf(enumerate(m), "CPU Package"), 48.0);
+
+        // k10temp without Tdie (no offset on this part): Tctl.
+        Fixture amd(QStringLiteral("amd-amdgpu"));
+        amd.remove("sys/class/hwmon/hwmon0/temp2_label");
+        amd.remove("sys/class/hwmon/hwmon0/temp2_input");
+        QCOMPARE(m.initialize(64, amd.config()), 0);
+        m.beginPass();
+        QCOMPARE(valueOf(enumerate(m), "CPU Package"), 68.5);
+    }
+
+    void cpuFanChoice()
+    {
+        Fixture pc(QStringLiteral("intel-nvidia"));
+        MonitorConfig c = pc.config();
+        c.cpuFan = "nct6798/fan3"; // the user knows better than the heuristic
+        Monitor m;
+        QCOMPARE(m.initialize(64, c), 0);
+        m.beginPass();
+        auto seen = enumerate(m);
+        QCOMPARE(valueOf(seen, "CPU Fan"), 650.0);
+        QCOMPARE(valueOf(seen, "System Fan #1"), 1180.0);
+
+        // A stopped CPU fan is still the CPU fan.
+        pc.write("sys/class/hwmon/hwmon1/fan2_input", "0\n");
+        QCOMPARE(m.initialize(64, pc.config()), 0);
+        m.beginPass();
+        QCOMPARE(valueOf(enumerate(m), "CPU Fan"), 0.0);
+
+        // No CPU source among the pwm channels: no fan is called the CPU fan.
+        pc.write("sys/class/hwmon/hwmon1/pwm2_temp_sel", "1\n");
+        QCOMPARE(m.initialize(64, pc.config()), 0);
+        m.beginPass();
+        seen = enumerate(m);
+        QVERIFY(!findLabel(seen, "CPU Fan"));
+        QVERIFY(findLabel(seen, "System Fan #1"));
+    }
+
+    void nvmlFaults()
+    {
+        Fixture pc(QStringLiteral("intel-nvidia"));
+        Monitor m;
+
+        fakenvml::state().initResult = 9; // driver not loaded
+        auto api = fakenvml::api();
+        m.setNvmlApi(&api);
+        QCOMPARE(m.initialize(64, pc.config()), 0);
+        QCOMPARE(m.catalogue().sensorCount(), 4); // the card is left out, the rest stays
+        QVERIFY(!m.messages().empty());
+        m.shutdown();
+        QCOMPARE(fakenvml::state().shutdownCalls, 0); // never started, never shut down
+
+        // A card without a fan (NOT_SUPPORTED) has no fan readings; v1 memory counts reserved
+        // memory as used when the versioned call is missing.
+        fakenvml::reset();
+        fakenvml::state().gpus[0].fanResult = fakenvml::kNotSupported;
+        fakenvml::state().gpus[0].fanRpmResult = fakenvml::kNotSupported;
+        fakenvml::state().withV2 = false;
+        api = fakenvml::api();
+        QCOMPARE(m.initialize(64, pc.config()), 0);
+        m.beginPass();
+        auto seen = enumerate(m);
+        QVERIFY(!findLabel(seen, "GPU Fan"));
+        QVERIFY(!findLabel(seen, "GPU Fan Speed"));
+        QCOMPARE(valueOf(seen, "GPU Memory Allocated"), 3372.0);
+        QCOMPARE(valueOf(seen, "GPU Temperature"), 61.0);
+
+        // A query failing later (GPU lost) costs that pass's values, not the sensor.
+        fakenvml::state().gpus[0].temperatureResult = 15;
+        m.beginPass();
+        seen = enumerate(m);
+        QVERIFY(!findLabel(seen, "GPU Temperature"));
+        QVERIFY(findLabel(seen, "GPU Clock"));
+
+        // A card in runtime D3 is not asked anything: asking would wake it.
+        pc.write("sys/bus/pci/devices/0000:01:00.0/power/runtime_status", "suspended\n");
+        const int before = fakenvml::state().gpus[0].queries;
+        m.beginPass();
+        QCOMPARE(fakenvml::state().gpus[0].queries, before);
+        QVERIFY(labelsOf(enumerate(m), 3).empty());
+
+        // NVML's cards that the tree does not show (here: the machine's own) stay out.
+        fakenvml::reset();
+        fakenvml::state().gpus[0].bus = 0x42;
+        api = fakenvml::api();
+        QCOMPARE(m.initialize(64, pc.config()), 0);
+        QCOMPARE(m.catalogue().sensorCount(), 4);
+    }
+
+    void nvmlThroughDlopen()
+    {
+        Fixture pc(QStringLiteral("intel-nvidia"));
+        MonitorConfig c = pc.config();
+        c.nvmlLibrary = ZOLVEN_FAKE_NVML;
+        Monitor m;
+        QCOMPARE(m.initialize(64, c), 0);
+        m.beginPass();
+        QCOMPARE(valueOf(enumerate(m), "GPU Clock", "GPU: NVIDIA"), 2520.0);
+
+        c.nvmlLibrary = "/nonexistent/libnvidia-ml.so.1";
+        QCOMPARE(m.initialize(64, c), 0);
+        QCOMPARE(m.catalogue().sensorCount(), 4);
+        QVERIFY(!m.messages().empty());
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_monitor_sources)
+#include "tst_monitor_sources.moc"
