@@ -10,7 +10,7 @@ QString autostartEntryName(const QString& executablePath)
 {
     // "ZOLVEN.exe" -> "ZOLVEN"
     const QString file = QFileInfo(executablePath).fileName();
-    return file.left(qMax(0, file.size() - 4));
+    return file.left(qMax<qsizetype>(0, file.size() - 4));
 }
 
 void applyAutostart(const QString& executablePath, bool enable)

@@ -14,4 +14,13 @@ QList<PortEntry> availableSerialPorts()
     return ports;
 }
 
+QString findPort(const QList<PortEntry>& ports, DeviceIds ids)
+{
+    for (const PortEntry& port : ports) {
+        if (port.vendorId == ids.vendorId && port.productId == ids.productId)
+            return port.name;
+    }
+    return QString();
+}
+
 } // namespace zolven

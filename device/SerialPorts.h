@@ -16,6 +16,19 @@ struct PortEntry
     quint16 productId = 0;
 };
 
+struct DeviceIds
+{
+    quint16 vendorId;
+    quint16 productId;
+};
+
+// The device's USB identifiers, in the order they are tried: with both kinds attached, the
+// first pair wins.
+inline constexpr DeviceIds kDeviceIds[] = {{0x1F3A, 0x0008}, {0x1A86, 0x5D3B}};
+
+// Name of the first listed port with these identifiers; empty when there is none.
+QString findPort(const QList<PortEntry>& ports, DeviceIds ids);
+
 // Lists the machine's serial ports in the system's order. Tests substitute their own list.
 using PortLister = std::function<QList<PortEntry>()>;
 

@@ -4,15 +4,6 @@
 
 namespace {
 
-struct DeviceIds
-{
-    quint16 vendorId;
-    quint16 productId;
-};
-
-// Tried in this order: the first pair wins when both kinds of device are attached.
-constexpr DeviceIds kDeviceIds[] = {{0x1F3A, 0x0008}, {0x1A86, 0x5D3B}};
-
 constexpr qint32 kBaudRate = 1000000;
 
 } // namespace
@@ -43,7 +34,7 @@ bool Transport::connectDevice()
 {
     if (!m_manualPort.isEmpty())
         return openPort(m_manualPort);
-    for (const DeviceIds& ids : kDeviceIds) {
+    for (const zolven::DeviceIds& ids : zolven::kDeviceIds) {
         if (openPortById(ids.vendorId, ids.productId))
             return true;
     }
@@ -52,12 +43,9 @@ bool Transport::connectDevice()
 
 bool Transport::openPortById(quint16 vendorId, quint16 productId)
 {
-    const QList<zolven::PortEntry> ports = m_lister();
-    for (const zolven::PortEntry& port : ports) {
-        if (port.vendorId == vendorId && port.productId == productId)
-            return openPort(port.name);
-    }
-    return false;
+    const QString name = zolven::findPort(m_lister(), {vendorId, productId});
+    // No match leaves the port as it was.
+    return !name.isEmpty() && openPort(name);
 }
 
 bool Transport::openPort(const QString& name)
