@@ -31,7 +31,7 @@ std::int32_t Monitor::initialize(std::int32_t, const MonitorConfig& config)
     closeSources();
     m_catalogue.clear();
     m_messages.clear();
-    m_pass = 0;
+    m_enumerations = 0;
 
     m_replaying = !config.replayPath.empty();
     if (m_replaying) {
@@ -138,6 +138,9 @@ void Monitor::discoverGpus(const MonitorConfig& config)
 
 void Monitor::closeSources()
 {
+    if (m_pass >= 0)
+        m_recorder.writePass(m_catalogue);
+    m_pass = -1;
     m_sources.clear();
     m_recorder.close();
     if (m_nvml)
@@ -158,7 +161,10 @@ void Monitor::shutdown()
 std::int32_t Monitor::sensorCount()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_ready ? m_catalogue.sensorCount() : 0;
+    if (!m_ready)
+        return 0;
+    ++m_enumerations;
+    return m_catalogue.sensorCount();
 }
 
 void Monitor::beginPass()
@@ -166,15 +172,23 @@ void Monitor::beginPass()
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_ready)
         return;
-    if (m_replaying) {
-        m_replay.apply(m_catalogue, m_pass);
-    } else {
-        PassContext pass{monotonicMs()};
-        for (auto& s : m_sources)
-            s->sample(m_catalogue, pass);
+    // Passes are numbered by the sensorCount call that opens each enumeration, as the test
+    // library numbers its blocks: the program's start-up calls beginPass once more before its
+    // first enumeration, and both belong to pass 0.
+    const long long pass = m_enumerations > 0 ? m_enumerations - 1 : 0;
+    // A pass is recorded as its enumeration saw it: when the next one begins.
+    if (pass != m_pass) {
+        if (m_pass >= 0)
+            m_recorder.writePass(m_catalogue);
+        m_pass = pass;
     }
-    m_recorder.writePass(m_catalogue);
-    ++m_pass;
+    if (m_replaying) {
+        m_replay.apply(m_catalogue, pass);
+    } else {
+        PassContext context{monotonicMs()};
+        for (auto& s : m_sources)
+            s->sample(m_catalogue, context);
+    }
 }
 
 void Monitor::beginSensor(std::int32_t) {}

@@ -35,6 +35,7 @@ public:
     // Discovers the machine (or loads the replay file); a second call starts over.
     std::int32_t initialize(std::int32_t flags, const MonitorConfig& config);
     void shutdown();
+    // Also opens an enumeration pass, which is what record and replay count.
     std::int32_t sensorCount();
     // Takes this pass's snapshot: every chosen file is read once, here.
     void beginPass();
@@ -62,7 +63,8 @@ private:
     bool m_replaying = false;
     Replay m_replay;
     Recorder m_recorder;
-    long long m_pass = 0;
+    long long m_enumerations = 0; // sensorCount calls since initialise
+    long long m_pass = -1;        // the pass the catalogue shows, not yet recorded
     std::vector<std::string> m_messages;
 };
 

@@ -82,7 +82,7 @@ bool Replay::load(const std::string& path, std::string* why)
             *why = path + ": " + error;
         return false;
     }
-    m_hold = m_file.switches.count("replay") && m_file.switches.at("replay") == "hold";
+    m_loop = m_file.switches.count("replay") && m_file.switches.at("replay") == "loop";
     return true;
 }
 
@@ -94,7 +94,7 @@ bool Replay::parse(const std::string& text, std::string* why)
             *why = error;
         return false;
     }
-    m_hold = m_file.switches.count("replay") && m_file.switches.at("replay") == "hold";
+    m_loop = m_file.switches.count("replay") && m_file.switches.at("replay") == "loop";
     return true;
 }
 
@@ -132,7 +132,7 @@ void Replay::apply(Catalogue& cat, long long pass) const
     const long long n = static_cast<long long>(m_file.passes.size());
     if (n == 0 || pass < 0)
         return;
-    const long long block = m_hold ? (pass < n ? pass : n - 1) : pass % n;
+    const long long block = m_loop ? pass % n : (pass < n ? pass : n - 1);
     const auto& readings = m_file.passes[block];
     const auto& slots = m_slots[block];
     for (std::size_t i = 0; i < readings.size(); ++i) {

@@ -15,7 +15,7 @@ namespace zolven::monitor {
 class Catalogue;
 
 // Writes the sensors once, then one block of valid readings per pass, flushed at once so that
-// a crash or a kill loses at most the pass being written.
+// a crash or a kill loses at most the last pass.
 class Recorder
 {
 public:
@@ -38,8 +38,8 @@ private:
     long long m_maxPasses = 0;
 };
 
-// Serves a readings file: pass k shows block k; after the last block the file starts over,
-// unless its "@ replay hold" switch keeps the last block.
+// Serves a readings file: pass k shows block k; the last block repeats (as in the test
+// library), unless the file's "@ replay loop" switch starts it over.
 class Replay
 {
 public:
@@ -54,7 +54,7 @@ public:
 private:
     abi::ReadingsFile m_file;
     std::vector<std::vector<int>> m_slots; // per block, per reading
-    bool m_hold = false;
+    bool m_loop = false;
 };
 
 } // namespace zolven::monitor

@@ -1,7 +1,7 @@
 #pragma once
 
-// Walks a monitor the way the program does (sensors, reading indices 0..511, types 1, 7, 6,
-// 3, 8) and keeps the decoded records in that order.
+// One enumeration pass the way the program makes it (sensorCount, beginPass, then sensors,
+// reading indices 0..511, types 1, 7, 6, 3, 8); keeps the decoded records in that order.
 
 #include "monitor/Monitor.h"
 #include "sensors/abi/MonitorAbi.h"
@@ -22,6 +22,7 @@ inline std::vector<Seen> enumerate(zolven::monitor::Monitor& m)
     std::vector<Seen> out;
     unsigned char record[zolven::abi::kRecordSize];
     const std::int32_t count = m.sensorCount();
+    m.beginPass();
     for (std::int32_t i = 0; i < count; ++i)
         for (std::int32_t j = 0; j < zolven::abi::kMaxReadingsPerSensor; ++j)
             for (std::int32_t t : zolven::abi::kReadingTypes)
