@@ -81,6 +81,11 @@ void TestResources::everyPathResolves_data()
     QTest::addColumn<QString>("path");
     const char* const paths[] = {
         ":/ZOLVEN/main.qml",
+        ":/ZOLVEN/ORB_Components/ORB_RotButton.qml",
+        ":/ZOLVEN/ORB_Components/ORB_SelButton.qml",
+        ":/ZOLVEN/ORB_Components/ORB_Switch.qml",
+        ":/ZOLVEN/ORB_Components/ORB_DropBar.qml",
+        ":/ZOLVEN/Glow.qml",
         ":/i18n/i18n/zh_CN.qm",
         ":/i18n/i18n/ct_CN.qm",
         ":/i18n/i18n/en_US.qm",
