@@ -28,6 +28,8 @@ public:
 
     // Advances every CPU of proc/stat by busy and idle ticks (and the total line by the sums).
     void advanceStat(quint64 busyPerCpu, quint64 idlePerCpu);
+    // The same for any proc/stat file.
+    static void advanceStatFile(const QString& path, quint64 busyPerCpu, quint64 idlePerCpu);
 
     static QString sourceDir();
 

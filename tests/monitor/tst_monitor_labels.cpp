@@ -1,0 +1,202 @@
+// What the program's own metric rules make of every reading the library reports, machine by
+// machine: each metric may be fed only by the reading meant for it.
+
+#include "BigMachine.h"
+#include "Enumerate.h"
+#include "Fixture.h"
+#include "fakenvml/FakeNvml.h"
+
+#include "monitor/Monitor.h"
+#include "sensors/MetricRules.h"
+
+#include <QLoggingCategory>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <map>
+#include <set>
+
+using namespace zolven::monitor;
+using zolven::sensors::Metric;
+
+namespace {
+
+// Walks items one at a time, as the rules do, and notes which labels fed which metric.
+class Attribution final : public zolven::sensors::RuleSink
+{
+public:
+    explicit Attribution(bool discreteNamed) : m_flag(discreteNamed) {}
+
+    void walk(const std::vector<Seen>& seen)
+    {
+        for (const auto& s : seen) {
+            ReadingItem item;
+            item.sensorName = QString::fromStdString(s.fields.sensorName);
+            item.label = QString::fromStdString(s.fields.label);
+            item.sensorLocation = s.fields.sensorLocation;
+            item.readingLocation = s.fields.readingLocation;
+            item.readingType = s.fields.type;
+            item.value = s.fields.value;
+            item.sensorIndex = s.sensor;
+            item.readingIndex = s.index;
+            m_current = item.label;
+            zolven::sensors::classifyReadings({item}, zolven::sensors::RuleMode::Refresh, *this);
+        }
+    }
+
+    std::map<Metric, QStringList> fed;
+
+    qint32 metric(Metric m) const override
+    {
+        auto it = m_values.find(m);
+        return it == m_values.end() ? 0 : it->second;
+    }
+    void writeMetric(Metric m, qint32 value) override
+    {
+        m_values[m] = value;
+        fed[m].append(m_current);
+    }
+    void appendCpuClockSample(qint32) override { fed[Metric::CpuClock].append(m_current); }
+    void appendGpuClockSample(qint32) override { fed[Metric::GpuClock].append(m_current); }
+    bool isGpuAvailable() const override { return m_flag; }
+    void markGpuAvailable() override { m_flag = true; }
+
+private:
+    bool m_flag;
+    QString m_current;
+    std::map<Metric, qint32> m_values;
+};
+
+const std::map<Metric, QStringList>& allowedFeeders()
+{
+    static const std::map<Metric, QStringList> allowed{
+        {Metric::CpuTemp, {"CPU Package"}},
+        {Metric::CpuUsage, {"Total CPU Utility"}},
+        {Metric::CpuFan, {"CPU Fan"}},
+        {Metric::GpuTemp, {"GPU Temperature", "Graphics GT Temperature"}},
+        {Metric::GpuUsage, {"GPU Core Load", "GPU D3D Usage"}},
+        {Metric::GpuClock, {"GPU Clock"}},
+        {Metric::GpuFan, {"GPU Fan"}},
+        {Metric::GpuRamUsed, {"GPU Memory Allocated", "GPU Dynamic Memory"}},
+        {Metric::GpuRamTotal, {"GPU Memory Available"}},
+        {Metric::RamUsage, {"Physical Memory Load"}},
+    };
+    return allowed;
+}
+
+const char* const kIntegratedLabels[] = {"Graphics GT Temperature", "GPU D3D Usage",
+                                         "GPU Dynamic Memory"};
+
+} // namespace
+
+class tst_monitor_labels : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QLoggingCategory::setFilterRules("default.debug=false"); }
+
+    void rulesPickTheIntendedReadings_data()
+    {
+        QTest::addColumn<QString>("profile");
+        QTest::addColumn<int>("discreteCards");
+        QTest::addColumn<int>("integrated");
+        QTest::newRow("vm") << "vm" << 0 << 0;
+        QTest::newRow("intel-nvidia") << "intel-nvidia" << 1 << 1;
+        QTest::newRow("amd-amdgpu") << "amd-amdgpu" << 1 << 1;
+        QTest::newRow("intel-laptop") << "intel-laptop" << 0 << 1;
+        QTest::newRow("big machine") << "" << 10 << 1;
+    }
+
+    void rulesPickTheIntendedReadings()
+    {
+        QFETCH(QString, profile);
+        QFETCH(int, discreteCards);
+        QFETCH(int, integrated);
+
+        QTemporaryDir big;
+        std::unique_ptr<Fixture> fixture;
+        MonitorConfig config;
+        fakenvml::reset();
+        int cpus = 0;
+        if (profile.isEmpty()) {
+            BigMachine machine;
+            QVERIFY(machine.write(big.path()));
+            machine.useFakeNvml();
+            config.sysRoot = (big.path() + "/sys").toStdString();
+            config.procRoot = (big.path() + "/proc").toStdString();
+            cpus = machine.cpus;
+        } else {
+            fixture = std::make_unique<Fixture>(profile);
+            QVERIFY(fixture->isValid());
+            config = fixture->config();
+        }
+        const auto api = fakenvml::api();
+        Monitor m;
+        m.setNvmlApi(&api);
+        QCOMPARE(m.initialize(64, config), 0);
+        enumerate(m);
+        Fixture::advanceStatFile(QString::fromStdString(config.procRoot) + "/stat", 40, 60);
+        QTest::qWait(120); // the integrated-graphics load needs a window of 100 ms
+        const auto seen = enumerate(m);
+        QVERIFY(!seen.empty());
+        if (!cpus)
+            for (const auto& s : seen)
+                cpus += QString::fromStdString(s.fields.label)
+                            .contains(QRegularExpression("^Core #\\d+ Clock$"));
+
+        // Whatever the start-up identification concluded about a discrete card.
+        for (bool discreteNamed : {false, true}) {
+            Attribution a(discreteNamed);
+            a.walk(seen);
+            for (const auto& [metric, labels] : a.fed) {
+                if (metric == Metric::CpuClock) {
+                    for (const QString& l : labels)
+                        QVERIFY2(QRegularExpression("^Core #\\d+ Clock$").match(l).hasMatch(),
+                                 qPrintable("CPU clock fed by " + l));
+                    QCOMPARE(int(labels.size()), cpus); // one sample per logical CPU, no more
+                    continue;
+                }
+                for (const QString& l : labels)
+                    QVERIFY2(
+                        allowedFeeders().at(metric).contains(l),
+                        qPrintable(QString("metric %1 fed by \"%2\"").arg(int(metric)).arg(l)));
+            }
+            // With a discrete card, its readings come first and the integrated ones feed
+            // nothing, not even in the first pass.
+            if (discreteCards > 0 || discreteNamed)
+                for (const auto& [metric, labels] : a.fed)
+                    for (const char* l : kIntegratedLabels)
+                        QVERIFY2(!labels.contains(l), l);
+            if (discreteCards > 0) {
+                QCOMPARE(int(a.fed[Metric::GpuTemp].size()), discreteCards);
+                QCOMPARE(int(a.fed[Metric::GpuRamTotal].size()), discreteCards);
+                QCOMPARE(int(a.fed[Metric::GpuClock].size()), discreteCards);
+            } else if (integrated && !discreteNamed) {
+                QCOMPARE(int(a.fed[Metric::GpuUsage].size()), integrated);
+            }
+            QCOMPARE(int(a.fed[Metric::CpuTemp].size()), profile == "vm" ? 0 : 1);
+            QCOMPARE(int(a.fed[Metric::CpuUsage].size()), 1);
+            QCOMPARE(int(a.fed[Metric::RamUsage].size()), 1);
+            QVERIFY(a.fed[Metric::CpuFan].size() <= 1);
+        }
+
+        // Per card: memory in use is enumerated before memory available (the total adds the
+        // two as it meets the second), and the core temperature before any other.
+        std::map<std::int32_t, std::vector<std::string>> byCard;
+        for (const auto& s : seen)
+            if (s.fields.sensorLocation == 13)
+                byCard[s.sensor].push_back(s.fields.label);
+        QCOMPARE(int(byCard.size()), discreteCards);
+        for (const auto& [card, labels] : byCard) {
+            const auto at = [&](const char* l) {
+                return std::find(labels.begin(), labels.end(), l) - labels.begin();
+            };
+            QVERIFY(at("GPU Memory Allocated") < at("GPU Memory Available"));
+            QCOMPARE(int(at("GPU Temperature")), 0);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_monitor_labels)
+#include "tst_monitor_labels.moc"
