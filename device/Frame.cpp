@@ -21,7 +21,7 @@ quint32 readBigEndian(const unsigned char* p, int width)
 
 void buildFrame(const MetricStore& s, bool fahrenheit, QByteArray& buf)
 {
-    buf.clear();
+    buf.resize(0); // keeps the storage for the next frame when nothing else shares it
     buf.append(kFrameMark);
     buf.append(fahrenheit ? '\x01' : '\x00');
     // Two's complement: a negative value reaches the field as its low bytes.
