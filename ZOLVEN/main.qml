@@ -189,9 +189,10 @@ Window {
 
     Platform.SystemTrayIcon {
         id: gTray
-        visible: true
+        objectName: "gTray"
         icon.source: "qrc:/logo/logo.png"
         icon.mask: true
+        visible: true
         tooltip: root.tray_icon_name
         // The platform opens this menu itself on a right click (reason Context).
         menu: Platform.Menu {

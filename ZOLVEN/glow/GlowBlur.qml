@@ -8,41 +8,49 @@ Item {
 
     property Item source: null
     property real blurMultiplier: 0
-    // MultiEffect widens its blur to blurMax x (1 + multiplier) and pads by as much.
-    readonly property real spread: 64 * (1 + blurMultiplier)
+    // MultiEffect widens its 64 px blur by (1 + multiplier) and pads by as much. FastBlur
+    // breaks down beyond 64 px, so the blur runs at 1 / (1 + multiplier) scale and is
+    // enlarged afterwards: the same spread, and cheap.
+    readonly property real factor: 1 + blurMultiplier
+    readonly property real spread: 64 * factor
 
-    ShaderEffectSource {
-        id: padded
+    Item {
         x: -glow.spread
         y: -glow.spread
-        width: glow.width + 2 * glow.spread
-        height: glow.height + 2 * glow.spread
-        sourceItem: glow.source
-        sourceRect: Qt.rect(-glow.spread, -glow.spread, width, height)
-        // A quarter of the size is plenty for a blur this wide and keeps the passes cheap.
-        textureSize: Qt.size(Math.ceil(width / 4), Math.ceil(height / 4))
-        visible: false
-    }
+        width: (glow.width + 2 * glow.spread) / glow.factor
+        height: (glow.height + 2 * glow.spread) / glow.factor
+        scale: glow.factor
+        transformOrigin: Item.TopLeft
 
-    FastBlur {
-        id: blurred
-        anchors.fill: padded
-        source: padded
-        radius: glow.spread
-        visible: false
-    }
+        ShaderEffectSource {
+            id: padded
+            anchors.fill: parent
+            sourceItem: glow.source
+            sourceRect: Qt.rect(-glow.spread, -glow.spread, glow.width + 2 * glow.spread,
+                                glow.height + 2 * glow.spread)
+            visible: false
+        }
 
-    BrightnessContrast {
-        id: brightened
-        anchors.fill: padded
-        source: blurred
-        brightness: 0.2
-        visible: false
-    }
+        FastBlur {
+            id: blurred
+            anchors.fill: parent
+            source: padded
+            radius: 64
+            visible: false
+        }
 
-    HueSaturation {
-        anchors.fill: padded
-        source: brightened
-        saturation: 0.4
+        BrightnessContrast {
+            id: brightened
+            anchors.fill: parent
+            source: blurred
+            brightness: 0.2
+            visible: false
+        }
+
+        HueSaturation {
+            anchors.fill: parent
+            source: brightened
+            saturation: 0.4
+        }
     }
 }

@@ -72,6 +72,7 @@ private slots:
     void stateIconsUseTheirColours_data();
     void stateIconsUseTheirColours();
     void fontsLoadAndCoverTheTexts();
+    void eachFontIsItsOwnFamily();
     void catalogues_data();
     void catalogues();
 };
@@ -216,6 +217,22 @@ void TestResources::fontsLoadAndCoverTheTexts()
         for (const QString& text : std::as_const(texts))
             for (const QChar c : text)
                 QVERIFY2(raw.supportsCharacter(c), qPrintable(file + QLatin1Char(' ') + c));
+    }
+}
+
+void TestResources::eachFontIsItsOwnFamily()
+{
+    // The window names a font by its family alone: a family shared between the two weights,
+    // or with an installed font, would render another face than the one loaded.
+    QStringList families;
+    for (const char* path : kFonts) {
+        const int id = QFontDatabase::addApplicationFont(QString::fromUtf8(path));
+        QVERIFY(id >= 0);
+        const QStringList names = QFontDatabase::applicationFontFamilies(id);
+        QCOMPARE(names.size(), 1);
+        QVERIFY2(!families.contains(names.first()), qPrintable(names.first()));
+        families << names.first();
+        QCOMPARE(QFontDatabase::styles(names.first()).size(), 1);
     }
 }
 

@@ -180,7 +180,18 @@ def window_text():
     return "".join(sorted(chars))
 
 
-def subset_font(source, font_number, text, target):
+def single_face_family(font):
+    """Keeps only the family name that includes the weight ("Noto Sans CJK SC Black").
+
+    With the typographic family ("Noto Sans CJK SC") both weights would share one family, and
+    a text asking for that family at the default weight would get the Regular face of an
+    installed system font, or whichever of ours is nearest, instead of the face it loaded.
+    """
+    name = font["name"]
+    name.names = [n for n in name.names if n.nameID not in (16, 17)]
+
+
+def subset_font(source, font_number, text, target, own_family=False):
     from fontTools import subset
 
     options = subset.Options()
@@ -196,6 +207,8 @@ def subset_font(source, font_number, text, target):
     subsetter = subset.Subsetter(options)
     subsetter.populate(text=text)
     subsetter.subset(font)
+    if own_family:
+        single_face_family(font)
     target.parent.mkdir(parents=True, exist_ok=True)
     subset.save_font(font, str(target), options)
     print("wrote", target.relative_to(ROOT), f"{target.stat().st_size} bytes", f"from {source}")
@@ -234,8 +247,8 @@ def make_fonts():
         if not pathlib.Path(path).exists():
             raise SystemExit(f"missing {path}: apt-get install fonts-noto-cjk-extra fonts-train")
     text = window_text()
-    subset_font(NOTO_BLACK, NOTO_SC, text, FONT_DIR / "SourceHanSansOLD-Heavy-2.otf")
-    subset_font(NOTO_MEDIUM, NOTO_SC, text, FONT_DIR / "SourceHanSansOLD-Medium-2.otf")
+    subset_font(NOTO_BLACK, NOTO_SC, text, FONT_DIR / "SourceHanSansOLD-Heavy-2.otf", True)
+    subset_font(NOTO_MEDIUM, NOTO_SC, text, FONT_DIR / "SourceHanSansOLD-Medium-2.otf", True)
     # The display face only ever shows the centre read-out: numbers and a few capitals.
     ascii_text = "".join(chr(c) for c in range(0x20, 0x7F))
     subset_font(TRAIN_ONE, 0, ascii_text, FONT_DIR / "Aemstel-LineInside.ttf")
@@ -243,7 +256,8 @@ def make_fonts():
     noto = (
         "SourceHanSansOLD-Heavy-2.otf and SourceHanSansOLD-Medium-2.otf are subsets of\n"
         "Noto Sans CJK SC Black and Noto Sans CJK SC Medium (Debian package fonts-noto-cjk-extra),\n"
-        "reduced to the characters ZOLVEN shows. The font names inside the files are unchanged.\n\n"
+        "reduced to the characters ZOLVEN shows. Each keeps only its weight-specific family name\n"
+        "(for example \"Noto Sans CJK SC Black\"); the names are otherwise unchanged.\n\n"
         "Copyright 2014-2021 Adobe (http://www.adobe.com/), with Reserved Font Name 'Source'.\n\n"
     )
     (FONT_DIR / "LICENSE-NotoSansCJK.txt").write_text(

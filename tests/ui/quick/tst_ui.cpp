@@ -3,6 +3,7 @@
 #include "FakeBridge.h"
 #include "FakeController.h"
 
+#include <QApplication>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QtQuickTest>
@@ -22,5 +23,13 @@ public slots:
     }
 };
 
-QUICK_TEST_MAIN_WITH_SETUP(tst_ui, Setup)
+int main(int argc, char** argv)
+{
+    // The tray icon and its menu need the widgets application, as in the program.
+    QApplication app(argc, argv);
+    QTEST_SET_MAIN_SOURCE_PATH
+    Setup setup;
+    return quick_test_main_with_setup(argc, argv, "tst_ui", QUICK_TEST_SOURCE_DIR, &setup);
+}
+
 #include "tst_ui.moc"

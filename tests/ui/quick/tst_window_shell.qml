@@ -1,0 +1,158 @@
+import QtQuick
+import QtTest
+
+WindowTestCase {
+    name: "WindowShell"
+
+    function test_rootAndStart() {
+        openWindow()
+        compare(win.width, 490)
+        compare(win.height, 800)
+        compare(win.title, "ZOLVEN")
+        compare(win.version_info, "ZOLVEN V1.2.3")
+        compare(win.tray_quit_string, "Quit ZOLVEN")
+        compare(sys_controller.callNames()[0], "confFileSync")
+        compare(bridge.runCount, 1)
+        // With a tray the window starts hidden; without one (as here) it must stay reachable.
+        const tray = child("gTray")
+        compare(win.visible, !tray.available)
+    }
+
+    function test_connectionPoll() {
+        openWindow()
+        const timer = child("timer_check_connected")
+        compare(timer.interval, 1000)
+        verify(timer.running && timer.repeat)
+        timer.interval = 40
+        const dot = child("connect_indi")
+        const light = child("light_1")
+        verify(Qt.colorEqual(dot.color, "gray"))
+
+        sys_controller.setConnected(true)
+        tryCompare(win, "isConnected", true, 500)
+        verify(Qt.colorEqual(dot.color, "green"))
+        // The glow turns green over 800 ms, once: the following ticks restart nothing.
+        wait(200)
+        verify(!Qt.colorEqual(light.color, "green") && !Qt.colorEqual(light.color, "gray"))
+        tryVerify(function () { return Qt.colorEqual(light.color, "green") }, 1500)
+        for (let i = 0; i < 8; ++i) {
+            wait(25)
+            verify(Qt.colorEqual(light.color, "green"))
+        }
+
+        sys_controller.setConnected(false)
+        tryCompare(win, "isConnected", false, 500)
+        verify(Qt.colorEqual(dot.color, "gray"))
+        tryVerify(function () { return Qt.colorEqual(light.color, "gray") }, 1500)
+    }
+
+    function test_closeHidesAndPollGoesOn() {
+        openWindow()
+        win.show()
+        child("timer_check_connected").interval = 40
+        mouseClick(child("close_button"))
+        verify(!win.visible)
+        sys_controller.clearCalls()
+        bridge.data_cpu_temp = 51
+        tryVerify(function () { return sys_controller.argsOf("handlerCheckConnected").length >= 2 }, 1000)
+        compare(sent("set_send_cpu_temperature"), [51])
+    }
+
+    function test_collapseAndExpand() {
+        openWindow()
+        const indi = child("indi")
+        const areas = ["area_cpu", "area_gpu", "area_setting", "root_foot"].map(child)
+        const lines = child("background_lines")
+        compare(indi.rotation, 90)
+        compare(lines.y, -160)
+
+        mouseClick(indi)
+        compare(win.isExpanded, false)
+        tryCompare(win, "height", 80, 1000)
+        compare(child("main_background").height, 80)
+        tryCompare(indi, "rotation", 0, 1000)
+        for (const a of areas)
+            tryCompare(a, "opacity", 0, 1000)
+        tryCompare(lines, "y", -300, 2000)
+
+        mouseClick(indi)
+        compare(win.isExpanded, true)
+        // The backdrop jumps to -50 and glides back to -160.
+        verify(lines.y > -160)
+        tryCompare(win, "height", 800, 1000)
+        tryCompare(indi, "rotation", 90, 1000)
+        for (const a of areas)
+            tryCompare(a, "opacity", 1, 1000)
+        tryCompare(lines, "y", -160, 2000)
+    }
+
+    function test_twoQuickClicksReturnToExpanded() {
+        openWindow()
+        const indi = child("indi")
+        mouseClick(indi)
+        wait(40)
+        mouseClick(indi)
+        compare(win.isExpanded, true)
+        tryCompare(win, "height", 800, 1000)
+        tryCompare(indi, "rotation", 90, 1000)
+        tryCompare(child("area_cpu"), "opacity", 1, 1000)
+        tryCompare(child("background_lines"), "y", -160, 2000)
+    }
+
+    function drag(item, x, y, dx, dy) {
+        mousePress(item, x, y)
+        mouseMove(item, x + dx, y + dy)
+        mouseRelease(item, x + dx, y + dy)
+    }
+
+    function test_dragFromHeaderLabelsAndTitles_data() {
+        return [{ tag: "header", name: "main_show_tip" }, { tag: "setting label", name: "tip_item_setting_boot" },
+                { tag: "panel title", name: "var_cpu_name" }]
+    }
+
+    function test_dragFromHeaderLabelsAndTitles(data) {
+        openWindow()
+        win.x = 100
+        win.y = 100
+        const item = child(data.name)
+        drag(item, 2, 2, 30, 20)
+        compare(win.x, 130)
+        compare(win.y, 120)
+    }
+
+    function test_controlsTakeThePress_data() {
+        return [{ tag: "row", name: "" }, { tag: "switch", name: "bt_item_setting_boot" },
+                { tag: "language bar", name: "db_language_setting" }]
+    }
+
+    function test_controlsTakeThePress(data) {
+        openWindow()
+        win.x = 100
+        win.y = 100
+        const item = data.name ? child(data.name) : row(1)
+        drag(item, 5, 5, 30, 20)
+        compare(win.x, 100)
+        compare(win.y, 100)
+    }
+
+    function test_dragOutOfMaximised() {
+        openWindow()
+        win.visibility = Window.Maximized
+        if (win.visibility !== Window.Maximized)
+            skip("this platform does not maximise windows")
+        tryCompare(win.contentItem, "width", win.width)
+        const area = child("menuBarMouseArea")
+        const maxWidth = win.width
+        const maxHeight = win.height
+        // In the gap between the header and the CPU panel: nothing else takes the press.
+        mousePress(area, 600, 100)
+        mouseMove(area, 610, 105)
+        compare(win.visibility, Window.Windowed)
+        // The grabbed point keeps its proportional place in the restored window.
+        const xRatio = 600 / maxWidth
+        const yRatio = 100 / maxHeight
+        compare(area.pressedX, Math.trunc(xRatio * win.width))
+        compare(area.pressedY, Math.trunc(yRatio * win.height))
+        mouseRelease(area, 610, 105)
+    }
+}
