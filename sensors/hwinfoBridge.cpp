@@ -8,6 +8,8 @@
 #include <QDebug>
 #include <QThread>
 
+#include <chrono>
+
 using zolven::sensors::Metric;
 using zolven::sensors::RuleMode;
 
@@ -46,15 +48,14 @@ void hwinfoBridge::RunAsync()
     }
     m_started = true;
 
+    // Thread and reader are deleted by stopWorker: a deferred deletion needs an event loop,
+    // and at shutdown none is left to run it.
     auto* thread = new QThread();
     workerThread = thread;
-    auto* reader = new AsyncReader();
-    reader->setBridge(this);
-    m_reader = reader;
-    reader->moveToThread(thread);
-    connect(thread, &QThread::started, reader, &AsyncReader::doWork);
-    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    connect(thread, &QThread::finished, reader, &QObject::deleteLater);
+    m_reader = new AsyncReader();
+    m_reader->setBridge(this);
+    m_reader->moveToThread(thread);
+    connect(thread, &QThread::started, m_reader, &AsyncReader::doWork);
     thread->start();
 }
 
@@ -63,13 +64,35 @@ void hwinfoBridge::stopWorker()
     if (!workerThread)
         return;
     workerThread->requestInterruption();
-    m_reader->wake();
+    // Told to quit while still in doWork: its event loop then ends as soon as it starts.
     workerThread->quit();
+    {
+        std::unique_lock<std::mutex> lock(m_stopMutex);
+        m_stopping = true;
+        m_stopWake.notify_all();
+        // Also waited for here, not only through QThread::wait: ThreadSanitizer cannot see
+        // QtCore's futex-based hand-over and would report every member the worker wrote.
+        while (!m_workerDone && workerThread->isRunning())
+            m_stopWake.wait_for(lock, std::chrono::milliseconds(50));
+    }
     workerThread->wait();
-    // The reader was deleted as the thread finished; the thread's own deferred deletion needs
-    // an event loop that may already be gone at shutdown.
-    delete workerThread.data();
+    delete m_reader;
     m_reader = nullptr;
+    delete workerThread.data();
+}
+
+void hwinfoBridge::pauseAfterPass()
+{
+    std::unique_lock<std::mutex> lock(m_stopMutex);
+    m_stopWake.wait_for(lock, std::chrono::milliseconds(m_refreshIntervalMs),
+                        [this] { return m_stopping; });
+}
+
+void hwinfoBridge::workerDone()
+{
+    std::lock_guard<std::mutex> lock(m_stopMutex);
+    m_workerDone = true;
+    m_stopWake.notify_all();
 }
 
 bool hwinfoBridge::getIsGpuAvailable() const

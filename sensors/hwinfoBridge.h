@@ -8,6 +8,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 
 class AsyncReader;
@@ -110,6 +111,11 @@ public:
     // Idempotent; the destructor calls it.
     void stopWorker();
 
+    // The worker's pause between passes; a stop cuts it short.
+    void pauseAfterPass();
+    // The worker's last call on this object.
+    void workerDone();
+
     // Pause between refresh passes (1000 ms); tests and the benchmark shorten or lengthen it.
     int refreshInterval() const { return m_refreshIntervalMs; }
     void setRefreshInterval(int milliseconds) { m_refreshIntervalMs = milliseconds; }
@@ -149,8 +155,14 @@ private:
     QString gpuName;
     QPointer<QThread> workerThread;
 
-    AsyncReader* m_reader = nullptr; // deletes itself when the worker thread finishes
+    AsyncReader* m_reader = nullptr;
     bool m_started = false;
+    // The stop signal lives here, not in the reader: the reader is gone once its thread ends,
+    // possibly before the stopping thread is done signalling.
+    std::mutex m_stopMutex;
+    std::condition_variable m_stopWake;
+    bool m_stopping = false;
+    bool m_workerDone = false;
     const zolven::sensors::MonitorEntryPoints* m_library = nullptr;
     std::atomic<int> m_refreshIntervalMs{1000};
 };
