@@ -16,21 +16,26 @@ namespace {
 
 bool readFd(int fd, std::string& out)
 {
-    out.clear();
-    char buf[4096];
-    off_t offset = 0;
+    // Read straight into the string, reusing its capacity from the last pass: big procfs files
+    // (/proc/cpuinfo on many CPUs) then take few calls and no allocation.
+    std::size_t len = 0;
+    out.resize(out.capacity() < 4096 ? 4096 : out.capacity());
     for (;;) {
-        const ssize_t n = ::pread(fd, buf, sizeof buf, offset);
+        if (len == out.size())
+            out.resize(out.size() * 2);
+        const ssize_t n = ::pread(fd, &out[len], out.size() - len, static_cast<off_t>(len));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
+            out.clear();
             return false;
         }
         if (n == 0)
-            return true;
-        out.append(buf, static_cast<std::size_t>(n));
-        offset += n;
+            break;
+        len += static_cast<std::size_t>(n);
     }
+    out.resize(len);
+    return true;
 }
 
 bool isDigit(char c)
