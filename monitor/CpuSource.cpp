@@ -166,16 +166,14 @@ std::unique_ptr<Source> discoverCpu(const Roots& roots, const std::vector<HwmonC
     auto src = std::make_unique<CpuSource>();
     std::string cpuinfoText;
     readFile(roots.proc + "/cpuinfo", cpuinfoText);
-    std::string model = cpuModelName(cpuinfoText);
+    const std::string model = cpuModelName(cpuinfoText);
     const std::int32_t sensor =
         cat.addSensor(SensorProcessor, model.empty() ? "CPU" : "CPU: " + model);
 
     const CpuTemperaturePlan plan = planCpuTemperature(roots, chips);
     if (!plan.packagePath.empty()) {
-        const int slot = cat.addReading(sensor, TypeTemperature, ReadingProcessor,
-                                        "\xC2\xB0"
-                                        "C",
-                                        "CPU Package");
+        const int slot =
+            cat.addReading(sensor, TypeTemperature, ReadingProcessor, kCelsius, "CPU Package");
         src->temps.push_back({slot, KeptFile(plan.packagePath)});
     }
 
@@ -223,10 +221,8 @@ std::unique_ptr<Source> discoverCpu(const Roots& roots, const std::vector<HwmonC
                                 "Core #" + std::to_string(c.cpu) + " Clock");
 
     for (const auto& extra : plan.extras) {
-        const int slot = cat.addReading(sensor, TypeTemperature, ReadingProcessor,
-                                        "\xC2\xB0"
-                                        "C",
-                                        extra.label);
+        const int slot =
+            cat.addReading(sensor, TypeTemperature, ReadingProcessor, kCelsius, extra.label);
         src->temps.push_back({slot, KeptFile(extra.path)});
     }
     for (int cpu : cpus)

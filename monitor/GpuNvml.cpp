@@ -104,8 +104,6 @@ std::unique_ptr<Source> discoverNvmlGpu(const nvml::Api& api, void* device,
     const std::int32_t sensor = cat.addSensor(SensorDiscreteGpu, "GPU: " + name);
     const bool awake = !gpu->hasPower || gpu->power.awake();
     Builder b(*gpu, cat, sensor, awake);
-    const char* celsius = "\xC2\xB0"
-                          "C";
 
     std::function<bool(double*)> temperature;
     if (api.temperatureV) {
@@ -128,7 +126,7 @@ std::unique_ptr<Source> discoverNvmlGpu(const nvml::Api& api, void* device,
             v[0] = t;
             return true;
         };
-    b.add(temperature, {{TypeTemperature, ReadingNone, celsius, "GPU Temperature"}});
+    b.add(temperature, {{TypeTemperature, ReadingNone, kCelsius, "GPU Temperature"}});
 
     std::function<bool(double*)> utilization;
     if (api.utilization)

@@ -10,8 +10,6 @@ namespace {
 
 using namespace abi;
 
-const char* const kCelsius = "\xC2\xB0"
-                             "C";
 constexpr double kMiB = 1024.0 * 1024.0;
 
 // A file holding one integer, reported as value * scale.

@@ -7,6 +7,8 @@ namespace zolven::monitor {
 
 class Catalogue;
 
+inline constexpr const char* kCelsius = u8"\u00B0C";
+
 struct PassContext
 {
     double nowMs = 0.0; // monotonic clock, for sources that measure rates
