@@ -9,6 +9,9 @@
 #include <cstdio>
 #include <string>
 
+#include <climits>
+#include <cstdlib>
+
 #include <dlfcn.h>
 
 #define ZOLVEN_EXPORT extern "C" __attribute__((visibility("default")))
@@ -24,15 +27,22 @@ Monitor& monitor()
     return *instance;
 }
 
-// The directory this library was loaded from, where monitor.conf sits.
+// The directory this library was loaded from, where monitor.conf sits. The program loads
+// "./config.dat", so the name is made absolute at the first initialise, while the current
+// directory is still the one it was loaded from.
 std::string libraryDir()
 {
-    Dl_info info{};
-    if (!::dladdr(reinterpret_cast<void*>(&libraryDir), &info) || !info.dli_fname)
-        return ".";
-    const std::string path = info.dli_fname;
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? "." : path.substr(0, slash);
+    static const std::string dir = [] {
+        Dl_info info{};
+        if (!::dladdr(reinterpret_cast<void*>(&libraryDir), &info) || !info.dli_fname)
+            return std::string(".");
+        char resolved[PATH_MAX];
+        const std::string path =
+            ::realpath(info.dli_fname, resolved) ? resolved : std::string(info.dli_fname);
+        const auto slash = path.rfind('/');
+        return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+    }();
+    return dir;
 }
 
 void report(const std::string& text)
