@@ -1,6 +1,6 @@
 # Steps of the Windows tests, run by CTest through "cmake -DMODE=<step> ... -P Cross.cmake".
 #   build   configure and build the cross project (SOURCE, BINARY, TOOLCHAIN, GENERATOR,
-#           MAKE_PROGRAM, BUILD_TYPE)
+#           MAKE_PROGRAM)
 #   syntax  compile each of SOURCES ('|'-separated) that includes Qt for Windows with COMPILER,
 #           syntax only, against INCLUDES ('|'-separated) and ROOT; the others are built whole
 #           by the build step
@@ -12,7 +12,6 @@ if(MODE STREQUAL "build")
             COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${BINARY} -G ${GENERATOR}
                     -DCMAKE_MAKE_PROGRAM=${MAKE_PROGRAM}
                     -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}
-                    -DCMAKE_BUILD_TYPE=${BUILD_TYPE}
             RESULT_VARIABLE rc)
         if(NOT rc EQUAL 0)
             file(REMOVE ${BINARY}/CMakeCache.txt)
