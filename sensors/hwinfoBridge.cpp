@@ -218,14 +218,41 @@ qint32 hwinfoBridge::metric(Metric m) const
 
 void hwinfoBridge::notify(Metric m)
 {
-    static void (hwinfoBridge::*const notifiers[zolven::sensors::kMetricCount])() = {
-        &hwinfoBridge::notify_data_cpu_temp,     &hwinfoBridge::notify_data_cpu_usage,
-        &hwinfoBridge::notify_data_cpu_clock,    &hwinfoBridge::notify_data_cpu_fan,
-        &hwinfoBridge::notify_data_gpu_clock,    &hwinfoBridge::notify_data_gpu_usage,
-        &hwinfoBridge::notify_data_gpu_fan,      &hwinfoBridge::notify_data_gpu_ramUsed,
-        &hwinfoBridge::notify_data_gpu_ramTotal, &hwinfoBridge::notify_data_gpu_temp,
-        &hwinfoBridge::notify_data_ram_usage};
-    (this->*notifiers[static_cast<int>(m)])();
+    switch (m) {
+    case Metric::CpuTemp:
+        emit notify_data_cpu_temp();
+        break;
+    case Metric::CpuUsage:
+        emit notify_data_cpu_usage();
+        break;
+    case Metric::CpuClock:
+        emit notify_data_cpu_clock();
+        break;
+    case Metric::CpuFan:
+        emit notify_data_cpu_fan();
+        break;
+    case Metric::GpuClock:
+        emit notify_data_gpu_clock();
+        break;
+    case Metric::GpuUsage:
+        emit notify_data_gpu_usage();
+        break;
+    case Metric::GpuFan:
+        emit notify_data_gpu_fan();
+        break;
+    case Metric::GpuRamUsed:
+        emit notify_data_gpu_ramUsed();
+        break;
+    case Metric::GpuRamTotal:
+        emit notify_data_gpu_ramTotal();
+        break;
+    case Metric::GpuTemp:
+        emit notify_data_gpu_temp();
+        break;
+    case Metric::RamUsage:
+        emit notify_data_ram_usage();
+        break;
+    }
 }
 
 void hwinfoBridge::writeMetric(Metric m, qint32 value)
