@@ -52,10 +52,11 @@ Window {
     property int data_cpu_temp_F: hwihandler_main.data_cpu_temp * 9 / 5 + 32
     property int data_gpu_temp_F: hwihandler_main.data_gpu_temp * 9 / 5 + 32
 
-    // Settings panel
-    property bool isShowFahrenheit: sys_controller.isShowFah
-    property bool isAutoRun: sys_controller.isAutoRun
-    property int index_language: sys_controller.iLanguage
+    // Settings panel. The controller is deleted before the engine at exit: the guards keep
+    // these bindings quiet then.
+    property bool isShowFahrenheit: sys_controller ? sys_controller.isShowFah : false
+    property bool isAutoRun: sys_controller ? sys_controller.isAutoRun : false
+    property int index_language: sys_controller ? sys_controller.iLanguage : 2
 
     function log(text) {
         if (is_show_log)

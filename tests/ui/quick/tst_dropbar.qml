@@ -53,9 +53,9 @@ Item {
         function test_underlineFollowsHover() {
             const bar = createTemporaryObject(barComponent, holder)
             mouseMove(bar, 100, 20)
-            tryCompare(underline(bar), "width", 392, 1000)
+            tryCompare(underline(bar), "width", 392, 3000)
             mouseMove(scene, 10, 10)
-            tryCompare(underline(bar), "width", 0, 1000)
+            tryCompare(underline(bar), "width", 0, 3000)
         }
 
         function test_opensUpwardAndPicks() {
@@ -64,7 +64,7 @@ Item {
             })
             mouseClick(bar, 100, 20)
             verify(bar.clicked_ctl)
-            tryCompare(popup(bar), "height", 90, 1000)
+            tryCompare(popup(bar), "height", 90, 3000)
             // The list lies above the bar: the bottom slot is the first option.
             const p = popup(bar)
             compare(p.y + p.height, 0)
@@ -73,7 +73,7 @@ Item {
             compare(current(bar).text, "简体中文")
             compare(calls, 1)
             verify(!bar.clicked_ctl)
-            tryCompare(popup(bar), "height", 0, 1000)
+            tryCompare(popup(bar), "height", 0, 3000)
         }
 
         function test_pickingCurrentStillClosesAndCallsBack() {
@@ -81,11 +81,11 @@ Item {
                 function_cb: function () { tc.calls++ }
             })
             mouseClick(bar, 100, 20)
-            tryCompare(popup(bar), "height", 90, 1000)
+            tryCompare(popup(bar), "height", 90, 3000)
             mouseClick(bar, 196, -75)   // slot 2, the current one
             compare(bar.index, 2)
             compare(calls, 1)
-            tryCompare(popup(bar), "height", 0, 1000)
+            tryCompare(popup(bar), "height", 0, 3000)
         }
 
         function test_closedListTakesNoInput() {
@@ -102,7 +102,7 @@ Item {
             const bar = createTemporaryObject(barComponent, holder)
             bar.index = Qt.binding(function () { return tc.calls })
             mouseClick(bar, 100, 20)
-            tryCompare(popup(bar), "height", 90, 1000)
+            tryCompare(popup(bar), "height", 90, 3000)
             mouseClick(bar, 196, -45)   // slot 1
             compare(bar.index, 1)
             tc.calls = 0
@@ -112,7 +112,7 @@ Item {
         function test_slotHoverColour() {
             const bar = createTemporaryObject(barComponent, holder)
             mouseClick(bar, 100, 20)
-            tryCompare(popup(bar), "height", 90, 1000)
+            tryCompare(popup(bar), "height", 90, 3000)
             const slot0Text = popup(bar).children[0].children[0]
             mouseMove(bar, 196, -15)
             verify(Qt.colorEqual(slot0Text.color, "yellow"))

@@ -11,9 +11,9 @@ WindowTestCase {
     function pickLanguage(n) {
         const bar = child("db_language_setting")
         mouseClick(bar, 20, bar.height / 2)
-        tryCompare(popup(bar), "height", 90, 1000)
+        tryCompare(popup(bar), "height", 90, 3000)
         mouseClick(bar, bar.width / 2, -15 - 30 * n)
-        tryCompare(popup(bar), "height", 0, 1000)
+        tryCompare(popup(bar), "height", 0, 3000)
     }
 
     function test_startFromStoredSettings() {
@@ -22,7 +22,7 @@ WindowTestCase {
         const fah = child("bt_item_cf_mode")
         compare(boot.switch_state, 3)
         verify(Qt.colorEqual(knob(boot).color, "#FFD243"))
-        tryCompare(knob(boot), "x", 36, 1000)
+        tryCompare(knob(boot), "x", 36, 3000)
         compare(fah.switch_state, 0)
         compare(knob(fah).x, 6)
         verify(Qt.colorEqual(knob(fah).color, "white"))
