@@ -1,6 +1,7 @@
 #include "app/Shell.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLockFile>
 #include <QMessageBox>
 #include <QPushButton>
@@ -34,7 +35,9 @@ private slots:
     {
         QVERIFY(m_tmp.isValid());
         // The lock lives in the temporary location: keep it away from any real instance.
-        qputenv("TMPDIR", m_tmp.path().toLocal8Bit());
+        // TMPDIR on POSIX; TMP and TEMP on Windows.
+        for (const char* var : {"TMPDIR", "TMP", "TEMP"})
+            qputenv(var, QDir::toNativeSeparators(m_tmp.path()).toLocal8Bit());
     }
 
     void init()
