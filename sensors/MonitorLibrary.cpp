@@ -52,6 +52,19 @@ ReadingItem itemFromFields(const abi::RecordFields& f, qint32 sensorIndex, qint3
 
 } // namespace
 
+bool bindEntryPoints(void* library, MonitorEntryPoints& out)
+{
+    out.initialize = entry<abi::InitializeFn>(library, abi::OrdInitialize);
+    out.shutdown = entry<abi::ShutdownFn>(library, abi::OrdShutdown);
+    out.sensorCount = entry<abi::SensorCountFn>(library, abi::OrdSensorCount);
+    out.beginPass = entry<abi::BeginPassFn>(library, abi::OrdBeginPass);
+    out.beginSensor = entry<abi::BeginSensorFn>(library, abi::OrdBeginSensor);
+    out.reserved = entry<abi::ReservedFn>(library, abi::OrdReserved);
+    out.readReading = entry<abi::ReadReadingFn>(library, abi::OrdReadReading);
+    return out.initialize && out.shutdown && out.sensorCount && out.beginPass && out.beginSensor &&
+           out.reserved && out.readReading;
+}
+
 const MonitorEntryPoints* loadMonitorLibrary()
 {
     QDir::setCurrent(QCoreApplication::applicationDirPath());
@@ -66,17 +79,7 @@ const MonitorEntryPoints* loadMonitorLibrary()
     qDebug() << "[RunHwinfo] DLL path:" << path;
 
     MonitorEntryPoints bound;
-    if (library) {
-        bound.initialize = entry<abi::InitializeFn>(library, abi::OrdInitialize);
-        bound.shutdown = entry<abi::ShutdownFn>(library, abi::OrdShutdown);
-        bound.sensorCount = entry<abi::SensorCountFn>(library, abi::OrdSensorCount);
-        bound.beginPass = entry<abi::BeginPassFn>(library, abi::OrdBeginPass);
-        bound.beginSensor = entry<abi::BeginSensorFn>(library, abi::OrdBeginSensor);
-        bound.reserved = entry<abi::ReservedFn>(library, abi::OrdReserved);
-        bound.readReading = entry<abi::ReadReadingFn>(library, abi::OrdReadReading);
-    }
-    if (!bound.initialize || !bound.shutdown || !bound.sensorCount || !bound.beginPass ||
-        !bound.beginSensor || !bound.reserved || !bound.readReading) {
+    if (!library || !bindEntryPoints(library, bound)) {
         qDebug().noquote() << "[RunHwinfo] CANNOT LOAD DLL\n";
         return nullptr;
     }

@@ -20,6 +20,9 @@ struct MonitorEntryPoints
     abi::ReadReadingFn readReading = nullptr;
 };
 
+// Binds the seven ordinals of a loaded library into out; true only when all seven are there.
+bool bindEntryPoints(void* library, MonitorEntryPoints& out);
+
 // Makes the application directory current, loads "./config.dat" and binds the seven ordinals,
 // logging as it goes. Returns the process-wide table, or null when the library is unusable.
 // The table stays valid until the process ends.

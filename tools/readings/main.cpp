@@ -5,6 +5,7 @@
 #include "ReadingsReport.h"
 
 #include "sensors/Identification.h"
+#include "sensors/MonitorLibrary.h"
 #include "sensors/abi/MonitorAbi.h"
 #include "sensors/platform/LibraryLoader.h"
 
@@ -23,26 +24,7 @@ using namespace zolven::readings;
 
 namespace {
 
-struct Library
-{
-    abi::InitializeFn initialize = nullptr;
-    abi::ShutdownFn shutdown = nullptr;
-    abi::SensorCountFn sensorCount = nullptr;
-    abi::BeginPassFn beginPass = nullptr;
-    abi::BeginSensorFn beginSensor = nullptr;
-    abi::ReadReadingFn readReading = nullptr;
-};
-
-template <typename Fn>
-bool bind(void* handle, int ordinal, Fn& out, QTextStream& err)
-{
-    out = reinterpret_cast<Fn>(zolven::sensors::platform::resolveOrdinal(handle, ordinal));
-    if (!out)
-        err << "entry point " << ordinal << " is missing\n";
-    return out != nullptr;
-}
-
-QVector<Reading> enumerate(const Library& lib)
+QVector<Reading> enumerate(const zolven::sensors::MonitorEntryPoints& lib)
 {
     QVector<Reading> out;
     unsigned char record[abi::kRecordSize];
@@ -97,17 +79,13 @@ int main(int argc, char** argv)
         err << "cannot load " << absolute << "\n";
         return 1;
     }
-    Library lib;
-    abi::ReservedFn reserved = nullptr;
-    const bool bound = bind(handle, abi::OrdInitialize, lib.initialize, err) &
-                       bind(handle, abi::OrdShutdown, lib.shutdown, err) &
-                       bind(handle, abi::OrdSensorCount, lib.sensorCount, err) &
-                       bind(handle, abi::OrdBeginPass, lib.beginPass, err) &
-                       bind(handle, abi::OrdBeginSensor, lib.beginSensor, err) &
-                       bind(handle, abi::OrdReserved, reserved, err) &
-                       bind(handle, abi::OrdReadReading, lib.readReading, err);
-    if (!bound)
+    zolven::sensors::MonitorEntryPoints lib;
+    if (!zolven::sensors::bindEntryPoints(handle, lib)) {
+        for (int ordinal : abi::kOrdinals)
+            if (!zolven::sensors::platform::resolveOrdinal(handle, ordinal))
+                err << "entry point " << ordinal << " is missing\n";
         return 1;
+    }
 
     const qint32 status = lib.initialize(abi::kInitializeFlags);
     if (status != 0) {
