@@ -71,30 +71,6 @@ void PtyDevice::hangUp()
     m_master = -1;
 }
 
-namespace {
-LogCapture* g_capture = nullptr;
-}
-
-LogCapture::LogCapture()
-{
-    g_capture = this;
-    m_previous = qInstallMessageHandler(&LogCapture::handler);
-}
-
-LogCapture::~LogCapture()
-{
-    qInstallMessageHandler(m_previous);
-    g_capture = nullptr;
-}
-
-void LogCapture::handler(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (type == QtDebugMsg && g_capture)
-        g_capture->m_lines.append(message);
-    else if (g_capture && g_capture->m_previous)
-        g_capture->m_previous(type, context, message);
-}
-
 QByteArray readFile(const QString& path)
 {
     QFile file(path);

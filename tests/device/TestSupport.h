@@ -1,9 +1,10 @@
 #pragma once
 
+#include "LogCapture.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <QtMessageHandler>
 
 // A pseudo-terminal standing in for the device: the program opens name(), the test reads what
 // it wrote from the other end.
@@ -30,26 +31,6 @@ private:
     int m_master = -1;
     QString m_name;
     QByteArray m_pending;
-};
-
-// Collects debug lines while it lives.
-class LogCapture
-{
-public:
-    LogCapture();
-    ~LogCapture();
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-
-    QStringList lines() const { return m_lines; }
-    int count(const QString& line) const { return m_lines.count(line); }
-    void clear() { m_lines.clear(); }
-
-private:
-    static void handler(QtMsgType type, const QMessageLogContext& context, const QString& message);
-
-    QStringList m_lines;
-    QtMessageHandler m_previous = nullptr;
 };
 
 QByteArray readFile(const QString& path);

@@ -7,7 +7,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <mutex>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -18,16 +17,6 @@
 namespace sensortest {
 
 namespace {
-
-std::mutex g_logMutex;
-QStringList g_lines;
-QtMessageHandler g_previous = nullptr;
-
-void collect(QtMsgType, const QMessageLogContext&, const QString& message)
-{
-    std::lock_guard<std::mutex> lock(g_logMutex);
-    g_lines.append(message);
-}
 
 void* testFunction(const char* name)
 {
@@ -57,44 +46,6 @@ std::vector<std::string> adapterList()
 }
 
 } // namespace
-
-LogCapture::LogCapture()
-{
-    std::lock_guard<std::mutex> lock(g_logMutex);
-    g_lines.clear();
-    g_previous = qInstallMessageHandler(collect);
-}
-
-LogCapture::~LogCapture()
-{
-    qInstallMessageHandler(g_previous);
-}
-
-QStringList LogCapture::lines() const
-{
-    std::lock_guard<std::mutex> lock(g_logMutex);
-    return g_lines;
-}
-
-QStringList LogCapture::linesStartingWith(const QString& prefix) const
-{
-    QStringList out;
-    for (const QString& l : lines())
-        if (l.startsWith(prefix))
-            out.append(l);
-    return out;
-}
-
-int LogCapture::count(const QString& line) const
-{
-    return int(lines().count(line));
-}
-
-void LogCapture::clear()
-{
-    std::lock_guard<std::mutex> lock(g_logMutex);
-    g_lines.clear();
-}
 
 long TestLibrary::calls(int which) const
 {

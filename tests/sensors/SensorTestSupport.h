@@ -2,6 +2,8 @@
 
 // Shared by the sensor tests: log capture, the test library's call counters, fixtures.
 
+#include "LogCapture.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,20 +14,7 @@ class QTemporaryDir;
 
 namespace sensortest {
 
-// Collects every debug line (thread-safe) while alive; the previous handler comes back after.
-class LogCapture
-{
-public:
-    LogCapture();
-    ~LogCapture();
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-
-    QStringList lines() const;
-    QStringList linesStartingWith(const QString& prefix) const;
-    int count(const QString& line) const;
-    void clear();
-};
+using ::LogCapture;
 
 // The test library loaded as config.dat beside the test executable.
 struct TestLibrary
