@@ -1,5 +1,6 @@
 #include "Shell.h"
 
+#include "app/SessionEnd.h"
 #include "device/Sysctl.h"
 #include "sensors/hwinfoBridge.h"
 
@@ -36,6 +37,7 @@ int runShell(QApplication& app, const QUrl& mainDocument)
 {
     QCoreApplication::setApplicationName(QString::fromLatin1(kAppName));
     QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kAppName));
+    quitOnSessionEnd(app);
     // A resource path, not a "qrc:" URL: QIcon reads files and would silently load nothing.
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/logo/logo.png")));
 
