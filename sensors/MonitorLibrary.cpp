@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <atomic>
 #include <mutex>
 
 namespace zolven::sensors {
@@ -103,10 +105,22 @@ ReadingItem readingItemFromRecord(const unsigned char* record, qint32 sensorInde
 void enumerateReadings(const MonitorEntryPoints& lib, const QVector<qint32>& types,
                        ReadingItems& items, bool dump)
 {
-    // Filled by the library; only the bytes of a record it reports valid are read.
-    unsigned char record[abi::kRecordSize];
+    // Zeroed once per pass: a library that fills a record only in part leaves known bytes
+    // behind, never the stack's.
+    unsigned char record[abi::kRecordSize] = {};
 
-    const qint32 count = lib.sensorCount();
+    const qint32 reported = lib.sensorCount();
+    const qint32 count = std::min(reported, kMaxSensors);
+    // Said once per odd value, not every second.
+    static std::atomic<qint32> s_reportedOdd{0};
+    if (reported > kMaxSensors && s_reportedOdd.exchange(reported) != reported)
+        qDebug().noquote() << QStringLiteral(
+                                  "[Refresh data] Sensor count %1 out of range, reading %2")
+                                  .arg(reported)
+                                  .arg(kMaxSensors);
+    static std::atomic<bool> s_itemsCapped{false};
+    int taken = 0;
+
     lib.beginPass();
     for (qint32 i = 0; i < count; ++i) {
         lib.beginSensor(i);
@@ -114,13 +128,23 @@ void enumerateReadings(const MonitorEntryPoints& lib, const QVector<qint32>& typ
             for (qint32 type : types) {
                 if (!lib.readReading(type, i, j, record) || record[abi::offs::valid] == 0)
                     continue;
+                if (taken == kMaxItemsPerPass) {
+                    if (!s_itemsCapped.exchange(true))
+                        qDebug().noquote()
+                            << QStringLiteral("[Refresh data] More than %1 readings in one pass, "
+                                              "the rest is skipped")
+                                   .arg(kMaxItemsPerPass);
+                    return;
+                }
                 const abi::RecordFields fields = abi::decodeRecord(record);
                 if (dump)
                     dumpRecord(fields);
                 items.append(itemFromFields(fields, i, j));
+                ++taken;
             }
         }
     }
+    s_itemsCapped = false;
 }
 
 } // namespace zolven::sensors

@@ -28,6 +28,11 @@ bool bindEntryPoints(void* library, MonitorEntryPoints& out);
 // The table stays valid until the process ends.
 const MonitorEntryPoints* loadMonitorLibrary();
 
+// What one pass reads at most, against a library that reports nonsense: sensors beyond the
+// first kMaxSensors are not asked, and the pass ends once it holds kMaxItemsPerPass items.
+inline constexpr qint32 kMaxSensors = 1024;
+inline constexpr int kMaxItemsPerPass = 16384;
+
 // One enumeration pass: every sensor, reading indices 0..511, every code of types in order.
 // Appends one item per usable record; with dump set, also logs each record.
 void enumerateReadings(const MonitorEntryPoints& lib, const QVector<qint32>& types,
