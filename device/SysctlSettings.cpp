@@ -26,8 +26,9 @@ bool Sysctl::readConfigFile()
 void Sysctl::writeConfigFile()
 {
     enterAppDir();
-    // A file that cannot be written changes nothing for this run.
-    zolven::writeConfigFile(configFilePath(), m_config);
+    // A file that cannot be written changes nothing for this run; the values still apply.
+    if (!zolven::writeConfigFile(configFilePath(), m_config))
+        qDebug() << "[syncConfFile] Cannot write" << configFilePath();
 }
 
 void Sysctl::confFileSync()
