@@ -20,6 +20,7 @@ packages=(
     qml6-module-qtquick-layouts qml6-module-qtqml qml6-module-qtqml-models libgl-dev
     pci.ids
     xvfb xauth xdotool trayer x11-utils imagemagick
+    python3
     g++-mingw-w64-x86-64 wine64
 )
 
