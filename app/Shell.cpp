@@ -29,8 +29,12 @@ QString lockFilePath()
     QString name = QCoreApplication::applicationName();
     if (name.isEmpty())
         name = QString::fromLatin1(kAppName);
-    return QStandardPaths::writableLocation(QStandardPaths::TempLocation) + QLatin1Char('/') +
-           name + QStringLiteral(".lock");
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
+    // Qt names no directory when the temporary one does not exist: no path, so the lock fails
+    // instead of landing in the root directory.
+    if (dir.isEmpty())
+        return QString();
+    return dir + QLatin1Char('/') + name + QStringLiteral(".lock");
 }
 
 int runShell(QApplication& app, const QUrl& mainDocument)

@@ -14,7 +14,8 @@ inline constexpr char kMainDocument[] = "qrc:/ZOLVEN/main.qml";
 // DuvHandler of module "DuvHandler.handler" 1.0.
 void registerQmlTypes();
 
-// The lock path: the writable temporary location, "/", the application name, ".lock".
+// The lock path: the writable temporary location, "/", the application name, ".lock". Empty
+// when there is no temporary directory.
 QString lockFilePath();
 
 // Runs the program on an existing application object: single-instance lock, engine,
