@@ -84,6 +84,14 @@ class XSession:
     def __init__(self, workdir):
         self.workdir = workdir
         self.procs = []
+        try:
+            self._start()
+        except BaseException:
+            self.close()
+            raise
+
+    def _start(self):
+        workdir = self.workdir
         read_end, write_end = os.pipe()
         self._xvfb_log = open(os.path.join(workdir, "xvfb.log"), "wb")
         # -displayfd: the server takes the first free display and tells us which.
@@ -140,9 +148,9 @@ class XSession:
                 except subprocess.TimeoutExpired:
                     proc.kill()
                     proc.wait()
-        self._xvfb_log.close()
-        if hasattr(self, "_trayer_log"):
-            self._trayer_log.close()
+        for log in ("_xvfb_log", "_trayer_log"):
+            if hasattr(self, log):
+                getattr(self, log).close()
 
     # Windows ------------------------------------------------------------------------------
 
@@ -202,13 +210,13 @@ class XSession:
     # Pointer and screen -------------------------------------------------------------------
 
     def click(self, x, y, button=1):
-        self.run(["xdotool", "mousemove", "--sync", str(x), str(y)])
-        time.sleep(0.05)
-        self.run(["xdotool", "click", str(button)])
+        # One command: the server takes the move before the press. (--sync would wait for a
+        # move that never comes when the pointer is already there.)
+        self.run(["xdotool", "mousemove", str(x), str(y), "click", str(button)])
 
     def park_pointer(self):
         """Off every window, so no hover look is in a screenshot."""
-        self.run(["xdotool", "mousemove", "--sync", str(SCREEN_W - 300), "300"])
+        self.run(["xdotool", "mousemove", str(SCREEN_W - 300), "300"])
 
     def screenshot(self, path, box=None):
         args = ["import", "-window", "root"]

@@ -19,8 +19,8 @@ import traceback
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from harness import (AppDir, Failure, Program, PtyDevice, XSession, check, decode_frame,  # noqa
-                     make_workdir, wait_for)
+from harness import (WINDOW_H, WINDOW_W, AppDir, Failure, Program, PtyDevice, XSession,  # noqa: E402
+                     check, decode_frame, make_workdir, wait_for)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 FIXTURE = os.path.join(HERE, "fixtures", "desktop.readings")
@@ -48,6 +48,8 @@ EXPECTED_MATCHES = (
 )
 
 # Places in the 490 x 800 window, relative to its top-left corner.
+EXPAND_BUTTON = (450, 40)
+CLOSE_BUTTON = (445, 105)
 FAHRENHEIT_SWITCH = (411, 699)
 LANGUAGE_BAR = (245, 739)
 LANGUAGE_SLOT = {0: (245, 704), 1: (245, 674), 2: (245, 644)}  # the list opens upward
@@ -72,9 +74,13 @@ class Scene:
         self.programs = []
         self.x = None
         self.device = PtyDevice(os.path.join(self.root, "dev", "ttyZOLVEN"))
-        self.app = AppDir(self.root, os.environ["ZOLVEN_E2E_EXE"],
-                          os.environ["ZOLVEN_E2E_MONITOR"], FIXTURE, self.device.link)
-        self.x = XSession(self.artifacts)
+        try:
+            self.app = AppDir(self.root, os.environ["ZOLVEN_E2E_EXE"],
+                              os.environ["ZOLVEN_E2E_MONITOR"], FIXTURE, self.device.link)
+            self.x = XSession(self.artifacts)
+        except BaseException:
+            shutil.rmtree(self.root, ignore_errors=True)
+            raise
 
     def start(self, label="zolven"):
         program = Program(self.app, self.x, os.path.join(self.artifacts, f"{label}.log"))
@@ -107,6 +113,9 @@ class Scene:
             print(f"screenshot {name} failed: {e}")
         return path
 
+    def window_shot(self, name, height=WINDOW_H):
+        return self.shot(name, (*self.origin, WINDOW_W, height))
+
     # The tray and the window -----------------------------------------------------------------
 
     def tray_icon(self):
@@ -114,7 +123,7 @@ class Scene:
 
     def main_window(self):
         return wait_for("the 490 pixels wide window",
-                        lambda: self.x.top_level("ZOLVEN", width=490))
+                        lambda: self.x.top_level("ZOLVEN", width=WINDOW_W))
 
     def click_tray(self, button=1):
         icon = self.tray_icon()
@@ -126,7 +135,7 @@ class Scene:
         win = self.main_window()
         wait_for("the window to be mapped", lambda: self.x.is_viewable(win))
         x, y, w, h = self.x.geometry(win)
-        check((w, h) == (490, 800), f"the window is {w} x {h}, not 490 x 800")
+        check((w, h) == (WINDOW_W, WINDOW_H), f"the window is {w} x {h}, not 490 x 800")
         self.origin = (x, y)
         # Drawn once the header's read-out shows in the accent yellow.
         wait_for("the window to be drawn", lambda: self.grab(HEADER_READOUT).count(is_accent) > 50)
@@ -155,17 +164,19 @@ class Scene:
         return wait_for("the window to settle", settled, interval=0.25)
 
     def quit_from_tray(self, program):
-        """Right click on the tray icon, then "Quit ZOLVEN", the menu's only entry."""
-        before = {w.id for w in self.x.windows()}
+        """Right click on the tray icon, then "Quit ZOLVEN", the menu's only entry. The right
+        click shows the window as well."""
         self.click_tray(3)
 
         def menu():
             for w in self.x.windows():
-                if w.id not in before and not w.ancestors and w.name == "ZOLVEN" and \
-                        w.h < 100 and self.x.is_viewable(w):
+                if not w.ancestors and w.name == "ZOLVEN" and 1 < w.h < 100 and \
+                        w.w != WINDOW_W and self.x.is_viewable(w):
                     return w
             return None
         entry = wait_for("the tray menu", menu)
+        window = self.main_window()
+        wait_for("the window to show with the menu", lambda: self.x.is_viewable(window))
         self.shot("tray-menu")
         self.x.click(entry.x + entry.w // 2, entry.y + entry.h // 2)
         return program.wait_exit()
@@ -237,10 +248,21 @@ def scenario_startup_frames(s):
     check(not s.x.is_viewable(win), "the window showed up by itself")
 
     s.show_window()
-    s.shot("window", (*s.origin, 490, 800))
-    # Still feeding the device with the window showing.
+    s.window_shot("window")
     since = s.device.frame_count()
     expect_frames(s.device.wait_frames(2, since), EXPECTED, "frames with the window showing")
+
+    # The header's button folds the window to its 80-pixel header and back.
+    s.click_window(EXPAND_BUTTON)
+    wait_for("the window to fold to its header", lambda: s.x.geometry(win)[3] == 80)
+    s.window_shot("folded", 80)
+    s.click_window(EXPAND_BUTTON)
+    wait_for("the window to unfold", lambda: s.x.geometry(win)[3] == 800)
+    # The close button only hides the window; the device is fed on.
+    s.click_window(CLOSE_BUTTON)
+    wait_for("the close button to hide the window", lambda: not s.x.is_viewable(win))
+    since = s.device.frame_count()
+    expect_frames(s.device.wait_frames(2, since), EXPECTED, "frames with the window closed")
     check(s.quit_from_tray(program) == 0, "quitting did not exit with 0")
 
 
@@ -270,7 +292,7 @@ def scenario_fahrenheit_and_quit(s):
               f"config.ini holds Show Fah={stored} after switching")
 
     switch(True)
-    s.shot("fahrenheit", (*s.origin, 490, 800))
+    s.window_shot("fahrenheit")
     for box, before in celsius.items():
         changed = s.grab_settled(box).difference(before) > 0.01
         if box == CPU_CLOCK_VALUE:
@@ -304,14 +326,14 @@ def scenario_language_restart(s):
     s.click_window(LANGUAGE_BAR)
     wait_for("the language list to open", lambda: s.grab(SETTINGS_AREA).difference(before) > 0.02)
     s.grab_settled(SETTINGS_AREA)
-    s.shot("language-list", (*s.origin, 490, 800))
+    s.window_shot("language-list")
     s.click_window(LANGUAGE_SLOT[1])
     s.x.park_pointer()
     program.wait_line("[setIndexLanguage] 1")
     picked = s.grab_settled(SETTINGS_AREA)
     print(f"settings area: {picked.difference(english):.1%} of it changed with the language")
     check(picked.difference(english) > 0.02, "the settings texts did not change language")
-    s.shot("picked", (*s.origin, 490, 800))
+    s.window_shot("picked")
     check(s.app.settings()["GENERAL"].get("Language") == "1", "config.ini does not hold Language=1")
 
     check(s.quit_from_tray(program) == 0, "quitting did not exit with 0")
@@ -327,7 +349,7 @@ def scenario_language_restart(s):
     s.show_window()
     restarted = s.grab_settled(SETTINGS_AREA)
     print(f"settings area after the restart: {restarted.difference(picked):.2%} different")
-    s.shot("restarted", (*s.origin, 490, 800))
+    s.window_shot("restarted")
     check(restarted.difference(picked) < 0.01,
           f"after the restart the settings look {restarted.difference(picked):.1%} different")
     check(s.quit_from_tray(again) == 0, "quitting the restarted program did not exit with 0")
@@ -427,7 +449,7 @@ def run(name, artifacts):
             print(program.tail())
         if scene:
             print(f"decoded frames: {len(scene.device.frames)}, stray bytes: "
-                  f"{len(scene.device.stray)}")
+                  f"{len(scene.device.stray)}; logs and screenshots in {scene.artifacts}")
         return False
     finally:
         if scene:
