@@ -1,10 +1,14 @@
 #include "Transport.h"
 
+#include "device/Frame.h"
+
 #include <QDebug>
 
 namespace {
 
 constexpr qint32 kBaudRate = 1000000;
+// Bytes the port may hold unsent: 64 frames, over a minute of telemetry.
+constexpr qint64 kMaxBacklog = 64 * zolven::kFrameSize;
 
 } // namespace
 
@@ -80,8 +84,18 @@ void Transport::closePort()
 void Transport::slotSendData(const QByteArray& dat)
 {
     // Fire and forget: the port's buffer drains from the event loop.
-    if (m_port && m_port->isOpen())
-        m_port->write(dat);
+    if (!m_port || !m_port->isOpen())
+        return;
+    // A device that stops reading must not make the host hoard frames without end; a frame
+    // still waiting when many newer ones are due is worth nothing.
+    if (m_port->bytesToWrite() + dat.size() > kMaxBacklog) {
+        if (!m_dropping)
+            qDebug().noquote() << "[slotSendData] The device is not reading; frames are dropped";
+        m_dropping = true;
+        return;
+    }
+    m_dropping = false;
+    m_port->write(dat);
 }
 
 void Transport::slotRead()

@@ -45,4 +45,5 @@ private:
     QSerialPort* m_port = nullptr;
     zolven::PortLister m_lister;
     QString m_manualPort;
+    bool m_dropping = false; // frames are being dropped for a device that does not read
 };
