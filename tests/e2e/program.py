@@ -1,0 +1,159 @@
+"""One user's copy of the program in a temporary directory, and runs of it with their logs."""
+
+import configparser
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import threading
+import time
+
+from basics import TIMEOUT_SCALE, Failure, wait_for
+
+
+class AppDir:
+    """A directory holding the program's copy, config.dat, its readings and config.ini, and
+    the temporary home, lock and runtime directories of one user."""
+
+    def __init__(self, root, exe, monitor, readings, port):
+        self.root = root
+        self.dir = os.path.join(root, "app")
+        for sub in ("app", "home", "xdg", "tmp", "run", "dev"):
+            os.makedirs(os.path.join(root, sub), exist_ok=True)
+        os.chmod(os.path.join(root, "run"), 0o700)
+        # A copy, not a link: the application directory is where the executable really is.
+        self.exe = os.path.join(self.dir, "ZOLVEN")
+        shutil.copy2(exe, self.exe)
+        shutil.copy2(monitor, os.path.join(self.dir, "config.dat"))
+        shutil.copy2(readings, os.path.join(self.dir, "config.readings"))
+        self.config_path = os.path.join(self.dir, "config.ini")
+        self.port = port
+        self.write_config(f"[DEVICE]\nPort={port}\n")
+
+    @property
+    def lock_path(self):
+        return os.path.join(self.root, "tmp", "ZOLVEN.lock")
+
+    @property
+    def autostart_entry(self):
+        return os.path.join(self.root, "xdg", "autostart", "ZOLVEN.desktop")
+
+    def env(self):
+        return {
+            "HOME": os.path.join(self.root, "home"),
+            "XDG_CONFIG_HOME": os.path.join(self.root, "xdg"),
+            "XDG_CACHE_HOME": os.path.join(self.root, "home", ".cache"),
+            "XDG_DATA_HOME": os.path.join(self.root, "home", ".local", "share"),
+            "XDG_RUNTIME_DIR": os.path.join(self.root, "run"),
+            "TMPDIR": os.path.join(self.root, "tmp"),
+            "LANG": "C.UTF-8",
+            "QT_QPA_PLATFORM": "xcb",
+            # Qt may send its log to the journal when stderr is no terminal.
+            "QT_FORCE_STDERR_LOGGING": "1",
+        }
+
+    def write_config(self, text):
+        with open(self.config_path, "w", encoding="utf-8") as f:
+            f.write(text)
+
+    def read_config_text(self):
+        with open(self.config_path, encoding="utf-8", errors="replace") as f:
+            return f.read()
+
+    def settings(self):
+        """config.ini as {group: {key: value}}, with the INI format's escapes undone and the
+        group of the three settings under "GENERAL" whatever case the file gives it."""
+        parser = configparser.RawConfigParser(strict=False)
+        parser.optionxform = str
+        parser.read_string(self.read_config_text())
+        result = {}
+        for section in parser.sections():
+            name = section.lstrip("%")
+            if name.upper() == "GENERAL":
+                name = "GENERAL"
+            group = result.setdefault(name, {})
+            for key, value in parser.items(section):
+                group[key.replace("%20", " ")] = value
+        return result
+
+
+# Variables of the caller's environment that would point the program elsewhere.
+_SCRUBBED = ("DBUS_SESSION_BUS_ADDRESS", "WAYLAND_DISPLAY", "QT_LOGGING_RULES",
+             "QT_MESSAGE_PATTERN", "ZOLVEN_READINGS", "ZOLVEN_MONITOR_CONFIG", "QT_QUICK_BACKEND",
+             "QT_QPA_PLATFORMTHEME", "QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS")
+
+
+class Program:
+    """One run of the program with its log captured line by line."""
+
+    def __init__(self, app, xsession, log_path):
+        self.log_path = log_path
+        env = xsession.child_env(app.env())
+        for name in _SCRUBBED:
+            env.pop(name, None)
+        self._log = open(log_path, "w", encoding="utf-8")
+        self._lines = []  # (arrival time, text)
+        self._lock = threading.Lock()
+        self.proc = subprocess.Popen([app.exe], cwd=app.dir, env=env, stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        self._reader = threading.Thread(target=self._read, daemon=True)
+        self._reader.start()
+
+    def _read(self):
+        for raw in self.proc.stdout:
+            text = raw.decode("utf-8", errors="replace").rstrip("\n")
+            with self._lock:
+                self._lines.append((time.monotonic(), text))
+            self._log.write(text + "\n")
+            self._log.flush()
+
+    def lines(self, containing=None):
+        with self._lock:
+            return [entry for entry in self._lines if containing is None or containing in entry[1]]
+
+    def count(self, text):
+        return len(self.lines(text))
+
+    def wait_line(self, text, count=1, timeout=30):
+        """Waits until count log lines contain text; returns those lines with their times."""
+        def seen():
+            found = self.lines(text)
+            if len(found) >= count:
+                return found
+            if self.proc.poll() is not None:
+                raise Failure(f"the program ended (code {self.proc.returncode}) before "
+                              f"logging {text!r}")
+            return None
+        return wait_for(f"{count} log line(s) with {text!r}", seen, timeout)
+
+    def running(self):
+        return self.proc.poll() is None
+
+    def wait_exit(self, timeout=30):
+        try:
+            code = self.proc.wait(timeout * TIMEOUT_SCALE)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"the program did not exit within {timeout * TIMEOUT_SCALE:.0f} s")
+        self._reader.join(10)
+        return code
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGKILL)
+            self.proc.wait()
+        self._reader.join(10)
+        if not self._log.closed:
+            self._log.close()
+
+    # The per-pass and start-up dumps would bury everything else in a failure report.
+    _ROUTINE = ("[Item Refresh]", "[Item Found]", "[Refresh data]", "tSensorLocation.",
+                "tReadingLocation.", "tReadingType.", "value: ", "szUnits: ")
+
+    def tail(self, count=60):
+        lines = [text for _, text in self.lines() if not text.startswith(self._ROUTINE)]
+        return "\n".join(lines[-count:])
+
+
+def make_workdir(prefix):
+    return tempfile.mkdtemp(prefix=prefix)
