@@ -149,7 +149,9 @@ void FaultSerialTest::deviceStopsReading()
     // small however long the device hangs.
     QVERIFY2(port->bytesToWrite() <= 64 * zolven::kFrameSize,
              qPrintable(QString::number(port->bytesToWrite())));
-    QCOMPARE(log.linesStartingWith("[slotSendData]").size(), 1);
+    // Said when the dropping starts, not for every frame dropped.
+    const qsizetype said = log.linesStartingWith("[slotSendData]").size();
+    QVERIFY2(said >= 1 && said < 20, qPrintable(QString::number(said)));
 
     // Reading again: the backlog drains, and the next frame arrives whole.
     QTRY_VERIFY((device.take(), port->bytesToWrite() == 0));

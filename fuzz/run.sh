@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Runs each fuzz target for a while over its seed corpus. New inputs go to a scratch corpus in
+# the build tree, never into fuzz/corpus/; a crash leaves its input in <build>/fuzz-artifacts/.
+#   fuzz/run.sh [seconds per target, default 45] [build dir, default build-fuzz]
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+seconds=${1:-45}
+build=${2:-$here/../build-fuzz}
+artifacts=$build/fuzz-artifacts
+mkdir -p "$artifacts"
+
+run() {
+    local target=$1 corpus=$2 maxlen=$3
+    local scratch=$build/fuzz-corpus/$corpus
+    mkdir -p "$scratch"
+    echo "fuzz: $target for ${seconds}s"
+    "$build/fuzz/$target" "$scratch" "$here/corpus/$corpus" \
+        -max_total_time="$seconds" -max_len="$maxlen" -timeout=10 -rss_limit_mb=2048 \
+        -artifact_prefix="$artifacts/$target-" -print_final_stats=1 2>&1 |
+        grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::peak_rss|==|SUMMARY|Done|INFO: Seed|.*(ERROR|error|crash|deadly))' || true
+    # grep hides the noise; the exit status is the fuzzer's.
+    return "${PIPESTATUS[0]}"
+}
+
+run fuzz_readings readings 20000
+run fuzz_settings settings 4096
+run fuzz_readings_file readings_file 4096
