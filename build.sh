@@ -22,6 +22,7 @@ packages=(
     xvfb xauth xdotool trayer x11-utils imagemagick
     python3
     g++-mingw-w64-x86-64 wine64
+    clang libclang-rt-14-dev
 )
 
 sudo=""

@@ -26,7 +26,8 @@ bool nextToken(const std::string& line, std::size_t& pos, std::string& token)
 
 std::string restOfLine(const std::string& line, std::size_t pos)
 {
-    pos = line.find_first_not_of(" \t", pos);
+    // Skips what the end trims too: a rest of carriage returns alone is empty, not kept whole.
+    pos = line.find_first_not_of(" \t\r", pos);
     if (pos == std::string::npos)
         return {};
     std::size_t end = line.find_last_not_of(" \t\r");
