@@ -2,6 +2,7 @@
 # Runs each fuzz target for a while over its seed corpus. New inputs go to a scratch corpus in
 # the build tree, never into fuzz/corpus/; a crash leaves its input in <build>/fuzz-artifacts/.
 #   fuzz/run.sh [seconds per target, default 45] [build dir, default build-fuzz]
+# The seed is fixed (FUZZ_SEED, default 1) so a run can be repeated; set another to explore.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 seconds=${1:-45}
@@ -15,7 +16,7 @@ run() {
     mkdir -p "$scratch"
     echo "fuzz: $target for ${seconds}s"
     "$build/fuzz/$target" "$scratch" "$here/corpus/$corpus" \
-        -max_total_time="$seconds" -max_len="$maxlen" -timeout=10 -rss_limit_mb=2048 \
+        -max_total_time="$seconds" -max_len="$maxlen" -timeout=10 -rss_limit_mb=2048 -seed="${FUZZ_SEED:-1}" \
         -artifact_prefix="$artifacts/$target-" -print_final_stats=1 >"$log" 2>&1 || status=$?
     # The gist here, the whole run in the log.
     grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss|SUMMARY|artifact_prefix|==[0-9]+==)' \
