@@ -15,6 +15,7 @@
 namespace {
 
 QTemporaryDir* g_root = nullptr;
+QString g_startDir;
 int g_serial = 0;
 
 void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
@@ -26,6 +27,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     static QCoreApplication app(*argc, *argv);
     qInstallMessageHandler(quiet);
     g_root = new QTemporaryDir();
+    g_startDir = QDir::currentPath();
     // The autostart entry goes here, never to the real home.
     qputenv("XDG_CONFIG_HOME", g_root->filePath("xdg").toLocal8Bit());
     return 0;
@@ -66,6 +68,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         __builtin_trap();
 
     QFile::remove(copy);
+    // The controller made the run's directory current; the fuzzer reads relative paths.
+    QDir::setCurrent(g_startDir);
     QDir(dir).removeRecursively();
+    // No event loop runs here: deliver what the run posted, or it piles up run after run.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return 0;
 }
