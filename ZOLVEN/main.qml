@@ -1,4 +1,5 @@
 import QtQuick
+import QtQuick.Controls
 import Qt5Compat.GraphicalEffects
 import Qt.labs.platform as Platform
 import DuvHandler.handler 1.0
@@ -9,9 +10,7 @@ Window {
 
     width: 490
     height: 800
-    // Created hidden: shown for the blink before the completion handler hides it, the window
-    // would set up its graphics for a frame nobody sees, and keep them for the whole run.
-    visible: false
+    visible: true
     title: "ZOLVEN"
     color: "Transparent"
     flags: Qt.FramelessWindowHint | Qt.Window
@@ -22,9 +21,6 @@ Window {
     property bool isExpanded: true
     property bool isConnected: false
     property bool is_show_log: false
-    // Set at the first show: what only a visible window needs waits until then.
-    property bool was_shown: false
-    onVisibleChanged: if (visible) was_shown = true
 
     // Metric panels
     property string tip_center_bar: qsTr("点击选项显示")
@@ -244,8 +240,7 @@ Window {
             Image {
                 anchors.top: parent.top
                 anchors.horizontalCenter: parent.horizontalCenter
-                // 1.6 MB decoded, of no use to a window that stays in the tray.
-                source: root.was_shown ? "qrc:/static/assets/icon/bg_arrow.png" : ""
+                source: "qrc:/static/assets/icon/bg_arrow.png"
                 scale: 1.24
             }
         }
