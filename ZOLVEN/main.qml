@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls
 import Qt5Compat.GraphicalEffects
 import Qt.labs.platform as Platform
 import DuvHandler.handler 1.0
@@ -10,7 +9,9 @@ Window {
 
     width: 490
     height: 800
-    visible: true
+    // Created hidden: shown for the blink before the completion handler hides it, the window
+    // would set up its graphics for a frame nobody sees, and keep them for the whole run.
+    visible: false
     title: "ZOLVEN"
     color: "Transparent"
     flags: Qt.FramelessWindowHint | Qt.Window
@@ -21,6 +22,9 @@ Window {
     property bool isExpanded: true
     property bool isConnected: false
     property bool is_show_log: false
+    // Set at the first show: what only a visible window needs waits until then.
+    property bool was_shown: false
+    onVisibleChanged: if (visible) was_shown = true
 
     // Metric panels
     property string tip_center_bar: qsTr("点击选项显示")
@@ -240,7 +244,8 @@ Window {
             Image {
                 anchors.top: parent.top
                 anchors.horizontalCenter: parent.horizontalCenter
-                source: "qrc:/static/assets/icon/bg_arrow.png"
+                // 1.6 MB decoded, of no use to a window that stays in the tray.
+                source: root.was_shown ? "qrc:/static/assets/icon/bg_arrow.png" : ""
                 scale: 1.24
             }
         }

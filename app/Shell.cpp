@@ -1,5 +1,6 @@
 #include "Shell.h"
 
+#include "app/GraphicsSetup.h"
 #include "app/SessionEnd.h"
 #include "device/Sysctl.h"
 #include "sensors/hwinfoBridge.h"
@@ -9,6 +10,7 @@
 #include <QIcon>
 #include <QLockFile>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QStandardPaths>
@@ -43,7 +45,13 @@ int runShell(QApplication& app, const QUrl& mainDocument)
     QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kAppName));
     quitOnSessionEnd(app);
     // A resource path, not a "qrc:" URL: QIcon reads files and would silently load nothing.
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/logo/logo.png")));
+    // Scaled first: the icon keeps its pixmap for the whole run (1.1 MB at the logo's 510 x 560),
+    // and no window shows it larger than 256 pixels.
+    const QString logoPath = QStringLiteral(":/logo/logo.png");
+    const QPixmap logo(logoPath);
+    QApplication::setWindowIcon(logo.isNull() ? QIcon(logoPath)
+                                              : QIcon(logo.scaled(256, 256, Qt::KeepAspectRatio,
+                                                                  Qt::SmoothTransformation)));
 
     const QString lockPath = lockFilePath();
     qDebug().noquote().nospace() << "[Lock] Lock file path : " << lockPath;
@@ -73,7 +81,9 @@ int runShell(QApplication& app, const QUrl& mainDocument)
                 QCoreApplication::exit(-1);
         },
         Qt::QueuedConnection);
+    prepareGraphics();
     engine->load(mainDocument);
+    restoreGraphicsEnvironment();
 
     // Released before the loop returns, so a new instance may start while this one still
     // writes its settings.

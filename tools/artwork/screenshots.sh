@@ -64,16 +64,20 @@ done
 ix=$(echo "$icon" | cut -d+ -f2)
 iy=$(echo "$icon" | cut -d+ -f3)
 
-# The main window is the 490 pixels wide top-level one.
-win=$(xwininfo -root -tree | awk '/"ZOLVEN": \("ZOLVEN" "ZOLVEN"\)  490x/ {print $1; exit}')
-[ -n "$win" ] || { echo "no main window" >&2; exit 1; }
-if xwininfo -id "$win" | grep -q IsViewable; then
+# The main window is the 490 pixels wide top-level one; it is made when first shown.
+main_window() {
+    xwininfo -root -tree | awk '/"ZOLVEN": \("ZOLVEN" "ZOLVEN"\)  490x/ {print $1; exit}'
+}
+win=$(main_window)
+if [ -n "$win" ] && xwininfo -id "$win" | grep -q IsViewable; then
     echo "the window was visible before the tray icon was clicked" >&2
     exit 1
 fi
 sleep 2 # a couple of refresh passes
 xdotool mousemove $((ix + 11)) $((iy + 15)) click 1
 sleep 1.5
+win=$(main_window)
+[ -n "$win" ] || { echo "no main window" >&2; exit 1; }
 
 shot() {
     # The window sits at the screen's top-left corner; crop it with a small margin.
