@@ -104,7 +104,7 @@ void Catalogue::invalidateAll()
 
 int Catalogue::find(std::int32_t type, std::int32_t sensor, std::int32_t index) const
 {
-    if (sensor < 0 || sensor >= sensorCount() || index < 0 || index >= kSlotsPerSensor)
+    if (!mayHold(sensor, index))
         return -1;
     for (int s = m_heads[static_cast<std::size_t>(sensor) * kSlotsPerSensor + index]; s >= 0;
          s = m_slots[s].next)

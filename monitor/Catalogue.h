@@ -62,6 +62,13 @@ public:
     bool isValid(int slot) const { return m_slots[slot].valid; }
     double value(int slot) const { return m_slots[slot].value; }
 
+    // False when no reading can sit at (sensor, index): past the sensor's last reading.
+    // Inline, so that the program's thousands of questions a pass that miss cost next to
+    // nothing.
+    bool mayHold(std::int32_t sensor, std::int32_t index) const
+    {
+        return sensor >= 0 && sensor < sensorCount() && index >= 0 && index < m_nextIndex[sensor];
+    }
     // Slot answering (type, sensor, index), or -1.
     int find(std::int32_t type, std::int32_t sensor, std::int32_t index) const;
     // Fills a 464-byte record when the reading exists and has a value this pass.

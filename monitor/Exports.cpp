@@ -21,10 +21,13 @@ namespace {
 using zolven::monitor::Monitor;
 
 // Never destroyed: the program may still be calling from its worker while the process exits.
+// Made when the library is loaded, not at the first call: readReading runs thousands of times
+// a pass, and a function-local static would check its guard on every one.
+Monitor& g_monitor = *new Monitor;
+
 Monitor& monitor()
 {
-    static Monitor* const instance = new Monitor;
-    return *instance;
+    return g_monitor;
 }
 
 // The directory this library was loaded from, where monitor.conf sits. The program loads

@@ -199,7 +199,8 @@ bool Monitor::readReading(std::int32_t type, std::int32_t sensor, std::int32_t i
     if (!record)
         return false;
     auto* r = static_cast<unsigned char*>(record);
-    if (m_ready.load(std::memory_order_acquire) && m_catalogue.fill(type, sensor, index, r))
+    if (m_ready.load(std::memory_order_acquire) && m_catalogue.mayHold(sensor, index) &&
+        m_catalogue.fill(type, sensor, index, r))
         return true;
     r[abi::offs::valid] = 0;
     return false;

@@ -1,8 +1,9 @@
 #include "monitor/ProcParsers.h"
 
-#include <cstdlib>
+#include <charconv>
+#include <cmath>
 #include <cstring>
-#include <sstream>
+#include <string_view>
 
 namespace zolven::monitor {
 namespace {
@@ -20,37 +21,53 @@ bool nextNumber(const char*& p, const char* end, std::uint64_t& v)
     return true;
 }
 
-std::string valueAfterColon(const std::string& line)
+// procfs always writes a dot, whatever the process locale: from_chars never looks at it.
+bool parseDouble(std::string_view s, double& v)
 {
-    const auto colon = line.find(':');
-    if (colon == std::string::npos)
-        return {};
-    const auto b = line.find_first_not_of(" \t", colon + 1);
-    if (b == std::string::npos)
-        return {};
-    const auto e = line.find_last_not_of(" \t\r");
-    return line.substr(b, e + 1 - b);
+    if (!s.empty() && s.front() == '+')
+        s.remove_prefix(1);
+    const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+    return r.ec == std::errc() && std::isfinite(v);
 }
 
-std::string keyBeforeColon(const std::string& line)
+// The whole number at the start of value (0 when there is none), as atoll reads it.
+long long leadingInteger(std::string_view value)
 {
-    const auto colon = line.find(':');
-    if (colon == std::string::npos)
-        return {};
-    const auto e = line.find_last_not_of(" \t", colon == 0 ? 0 : colon - 1);
-    return e == std::string::npos || colon == 0 ? std::string() : line.substr(0, e + 1);
-}
-
-double parseDouble(const std::string& s, bool& ok)
-{
-    // Plain C parsing would follow the process locale (a comma decimal point under some
-    // locales); procfs always writes a dot.
-    std::istringstream in(s);
-    in.imbue(std::locale::classic());
-    double v = 0.0;
-    in >> v;
-    ok = !in.fail();
+    if (!value.empty() && value.front() == '+')
+        value.remove_prefix(1);
+    long long v = 0;
+    if (std::from_chars(value.data(), value.data() + value.size(), v).ec != std::errc())
+        return 0;
     return v;
+}
+
+// Calls f(key, value) for each "key : value" line of a procfs text, blanks around the colon
+// and at the end of the line left out. Runs every pass: no copies, no streams.
+template <typename F>
+void forEachField(const std::string& text, F&& f)
+{
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (p < end) {
+        const char* eol = static_cast<const char*>(std::memchr(p, '\n', end - p));
+        if (!eol)
+            eol = end;
+        const char* colon = static_cast<const char*>(std::memchr(p, ':', eol - p));
+        if (colon) {
+            const char* keyEnd = colon;
+            while (keyEnd > p && blank(keyEnd[-1]))
+                --keyEnd;
+            const char* value = colon + 1;
+            while (value < eol && blank(*value))
+                ++value;
+            const char* valueEnd = eol;
+            while (valueEnd > value && (blank(valueEnd[-1]) || valueEnd[-1] == '\r'))
+                --valueEnd;
+            f(std::string_view(p, keyEnd - p), std::string_view(value, valueEnd - value));
+        }
+        p = eol + 1;
+    }
 }
 
 } // namespace
@@ -96,10 +113,7 @@ std::vector<CpuTimes> parseProcStat(const std::string& text)
 MemInfo parseMemInfo(const std::string& text)
 {
     MemInfo m;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        const std::string key = keyBeforeColon(line);
+    forEachField(text, [&m](std::string_view key, std::string_view value) {
         long long* target = nullptr;
         if (key == "MemTotal")
             target = &m.totalKb;
@@ -112,8 +126,8 @@ MemInfo parseMemInfo(const std::string& text)
         else if (key == "Cached")
             target = &m.cachedKb;
         if (target)
-            *target = std::atoll(valueAfterColon(line).c_str());
-    }
+            *target = leadingInteger(value);
+    });
     return m;
 }
 
@@ -140,38 +154,31 @@ bool memoryLoad(const MemInfo& m, double& percent, double& usedMb, double& avail
 std::vector<CpuInfoEntry> parseCpuInfo(const std::string& text)
 {
     std::vector<CpuInfoEntry> out;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        const std::string key = keyBeforeColon(line);
+    forEachField(text, [&out](std::string_view key, std::string_view value) {
         if (key == "processor") {
             CpuInfoEntry e;
-            e.processor = std::atoi(valueAfterColon(line).c_str());
+            e.processor = static_cast<int>(leadingInteger(value));
             out.push_back(e);
         } else if (key == "cpu MHz" && !out.empty()) {
-            bool ok = false;
-            const double v = parseDouble(valueAfterColon(line), ok);
-            if (ok)
+            double v = 0.0;
+            if (parseDouble(value, v))
                 out.back().mhz = v;
         }
-    }
+    });
     return out;
 }
 
 std::string cpuModelName(const std::string& text)
 {
-    std::istringstream in(text);
-    std::string line;
     // x86 says "model name"; many ARM kernels only "Hardware" or "Processor".
-    std::string fallback;
-    while (std::getline(in, line)) {
-        const std::string key = keyBeforeColon(line);
-        if (key == "model name")
-            return valueAfterColon(line);
-        if ((key == "Hardware" || key == "Processor") && fallback.empty())
-            fallback = valueAfterColon(line);
-    }
-    return fallback;
+    std::string model, fallback;
+    forEachField(text, [&](std::string_view key, std::string_view value) {
+        if (key == "model name" && model.empty())
+            model = value;
+        else if ((key == "Hardware" || key == "Processor") && fallback.empty())
+            fallback = value;
+    });
+    return model.empty() ? fallback : model;
 }
 
 void LoadMeter::baseline(std::uint64_t busy, std::uint64_t total)
