@@ -1,0 +1,148 @@
+#!/usr/bin/python3
+"""Steady-state cost: the program against two floors and a Python psutil poller, side by side.
+
+    /usr/bin/python3 bench/steady/steady.py [--build DIR] [--seconds N] [--warmup N]
+
+All four run at once under the same X session (Xvfb + trayer), each writing its frames to a
+pseudo-terminal of its own; the program uses our Linux library (bin/config.dat) and reaches its
+pty through [DEVICE] Port. The C floor (bench_floor) reads the same sources and writes the same
+frame; the Qt Quick floor (bench_tray_floor) reads nothing and only has what every Qt Quick tray
+program has: a hidden window, a tray icon, a QML Timer writing the frame.
+
+Once every one sends frames and the program has settled, three windows of N seconds each measure
+all four: the program's window hidden as it starts, shown by a click on its tray icon, and
+hidden again with its close button. CPU time is the sum over the threads' schedstat run time
+(nanoseconds; threads that end keep what they had used), memory is sampled once a second from
+/proc. Prints Markdown.
+"""
+import argparse
+import os
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "common"))
+import benchlib  # noqa: E402
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
+
+# Goals for the hidden window.
+GOAL_CORE_PERCENT = 0.2
+GOAL_RSS_MB = 60
+GOAL_FLOOR_RATIO = 5
+
+
+def table(title, res):
+    rows = ["**%s** (%.0f s window)" % (title, res["ZOLVEN"]["wall"]), "",
+            "| process | CPU ms/min | % of one core | RSS MB | RSS max MB | anon MB | PSS MB "
+            "| frames |",
+            "|---|---:|---:|---:|---:|---:|---:|---:|"]
+    for name, r in res.items():
+        rows.append("| %s | %.1f | %.3f | %.1f | %.1f | %.1f | %.1f | %s |" % (
+            name, r["cpu_ms_per_min"], r["core_percent"], r["rss_mb"], r["rss_max_mb"],
+            r["anon_mb"], r["pss_mb"], r["frames"]))
+    z, c, q, p = (res[n] for n in ("ZOLVEN", "C floor", "Qt Quick floor", "Python psutil"))
+
+    def ratio(a, b, key):
+        return a[key] / b[key] if b[key] else float("inf")
+    threads = sorted(z["threads_ms_per_min"].items(), key=lambda kv: -kv[1])
+    rows += ["", "ZOLVEN by thread (CPU ms/min): " + ", ".join(
+                 "%s %.1f" % kv for kv in threads if kv[1] >= 0.05) + ".",
+             "", "ZOLVEN / C floor: CPU **%.1f x**, RSS %.0f x. ZOLVEN / Qt Quick floor: CPU "
+             "**%.1f x**, RSS %.1f x. ZOLVEN / Python poller: CPU **%.2f x**, RSS %.1f x." % (
+                 ratio(z, c, "cpu_s"), ratio(z, c, "rss_mb"), ratio(z, q, "cpu_s"),
+                 ratio(z, q, "rss_mb"), ratio(z, p, "cpu_s"), ratio(z, p, "rss_mb"))]
+    odd = [n for n, r in res.items() if abs(r["frames"] - r["wall"]) > 2]
+    if odd:
+        rows += ["", "Warning: frame counts off by more than two from one a second (%s): "
+                 "another process may be writing to the same pty." % ", ".join(odd)]
+    rows.append("")
+    return rows
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", default=os.path.join(ROOT, "build"))
+    ap.add_argument("--seconds", type=float, default=120)
+    ap.add_argument("--warmup", type=float, default=15)
+    ap.add_argument("--library", help="config.dat to use (default: <build>/bin/config.dat)")
+    ap.add_argument("--env", action="append", default=[], metavar="NAME=VALUE",
+                    help="extra environment for the program (to compare set-ups)")
+    args = ap.parse_args()
+    build = benchlib.build_dir_arg(args.build)
+    library = args.library or os.path.join(build, "bin", "config.dat")
+
+    names = ("ZOLVEN", "C floor", "Qt Quick floor", "Python psutil")
+    devices = {n: benchlib.PtyDevice() for n in names}
+    box = benchlib.Sandbox(build, library, port=devices["ZOLVEN"].path)
+    box.extra_env = dict(e.split("=", 1) for e in args.env)
+    floor_box = benchlib.Sandbox(build, library)
+    session = benchlib.XSession(box.dir).start()
+    others = []
+    try:
+        pids = {"ZOLVEN": box.start(session.display).pid}
+        # The program's icon first, so that it is the one clicked later.
+        icon = benchlib.wait_for(session.view.tray_icon, 60, "the tray icon")
+        others.append(benchlib.subprocess.Popen(
+            [os.path.join(build, "bin", "bench_floor"), devices["C floor"].path]))
+        pids["C floor"] = others[-1].pid
+        others.append(floor_box.start(session.display,
+                                      os.path.join(build, "bin", "bench_tray_floor"),
+                                      [devices["Qt Quick floor"].path]))
+        pids["Qt Quick floor"] = others[-1].pid
+        others.append(benchlib.subprocess.Popen(
+            ["/usr/bin/python3", os.path.join(HERE, "poller.py"), devices["Python psutil"].path]))
+        pids["Python psutil"] = others[-1].pid
+        for name in names:
+            benchlib.wait_for(lambda: devices[name].count() > 0, 60, name + "'s first frame")
+        if session.view.top_level("ZOLVEN", 490)[1]:
+            raise SystemExit("the window was visible before the tray icon was clicked")
+        benchlib.time.sleep(args.warmup)
+
+        phase = benchlib.Phase({n: (benchlib.ProcessMeter(pids[n]), devices[n]) for n in names})
+        hidden = phase.run(args.seconds)
+
+        session.click(icon)
+        window = benchlib.wait_for(lambda: session.view.top_level("ZOLVEN", 490)[1] and
+                                   session.view.top_level("ZOLVEN", 490)[0], 20,
+                                   "the window to show")
+        benchlib.time.sleep(5)  # first frames of the scene graph, glyph caches
+        shown = phase.run(args.seconds)
+
+        # The close button, 30 px square, 10 px below the header and 30 px from the right edge.
+        session.click(window, 445, 105)
+        benchlib.wait_for(lambda: not session.view.top_level("ZOLVEN", 490)[1], 20,
+                          "the close button to hide the window")
+        benchlib.time.sleep(5)
+        again = phase.run(args.seconds)
+        last = devices["ZOLVEN"].frames[-1][1]
+    finally:
+        for p in others:
+            benchlib.stop_process(p)
+        box.stop()
+        session.stop()
+        for d in devices.values():
+            d.close()
+        box.remove()
+        floor_box.remove()
+
+    h = hidden["ZOLVEN"]
+    lines = (table("Window hidden (as started)", hidden) + table("Window shown", shown) +
+             table("Window hidden again with its close button", again))
+    lines += ["Goals with the window hidden: %.3f %% of one core (goal <= %.1f %%: %s), "
+              "%.1f MB resident (goal <= %d MB: %s), %.1f x the C floor's CPU time "
+              "(goal <= %d x: %s), %s the Python poller (goal: below)." % (
+                  h["core_percent"], GOAL_CORE_PERCENT,
+                  "met" if h["core_percent"] <= GOAL_CORE_PERCENT else "MISSED",
+                  h["rss_max_mb"], GOAL_RSS_MB,
+                  "met" if h["rss_max_mb"] <= GOAL_RSS_MB else "MISSED",
+                  h["cpu_s"] / hidden["C floor"]["cpu_s"], GOAL_FLOOR_RATIO,
+                  "met" if h["cpu_s"] <= GOAL_FLOOR_RATIO * hidden["C floor"]["cpu_s"]
+                  else "MISSED",
+                  "below" if h["cpu_s"] < hidden["Python psutil"]["cpu_s"] else "NOT below"),
+              "", "Last frame the program sent: %s" % ", ".join(
+                  "%s %s" % (k, v) for k, v in last.items()), ""]
+    print("\n".join(lines))
+
+
+if __name__ == "__main__":
+    main()
