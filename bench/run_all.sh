@@ -39,6 +39,13 @@ run() { # name, command...
     } >"$out/$name.md"
 }
 
+{
+    echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC') at commit $(git -C "$root" rev-parse --short HEAD)" \
+        "on $(nproc) CPUs ($(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1))," \
+        "Linux $(uname -r), Qt $(pkg-config --modversion Qt6Core 2>/dev/null || echo 6)," \
+        "load average before the run: $(cut -d' ' -f1-3 /proc/loadavg)."
+} >"$out/machine.md"
+
 run steady "$python" "$root/bench/steady/steady.py" --build "$build" \
     --seconds "${STEADY_SECONDS:-120}"
 run startup "$python" "$root/bench/startup/startup.py" --build "$build" \
@@ -48,13 +55,6 @@ run latency "$python" "$root/bench/latency/latency.py" --build "$build" \
 run refresh "$build/bench/refresh/bench_refresh" "${REFRESH_PASSES:-300}"
 run monitor "$build/bin/bench_monitor" "${REFRESH_PASSES:-300}"
 
-{
-    echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC') at commit $(git -C "$root" rev-parse --short HEAD)" \
-        "on $(nproc) CPUs ($(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1))," \
-        "Linux $(uname -r), Qt $(pkg-config --modversion Qt6Core 2>/dev/null || echo 6)," \
-        "load average before the run: $(cut -d' ' -f1-3 /proc/loadavg)."
-} >"$out/machine.md"
-
 "$python" - "$doc" "$out" <<'EOF'
 import os, re, sys
 doc, out = sys.argv[1], sys.argv[2]
@@ -62,10 +62,10 @@ text = open(doc).read()
 for name in sorted(os.listdir(out)):
     key = name[:-3]
     body = open(os.path.join(out, name)).read().strip("\n")
-    pattern = re.compile(r"(<!-- figures: %s -->\n).*?(\n<!-- end: %s -->)" % (key, key), re.S)
+    pattern = re.compile(r"(<!-- figures: %s -->\n).*?(<!-- end: %s -->)" % (key, key), re.S)
     if not pattern.search(text):
         sys.exit("docs/benchmarks.md has no place for the %s figures" % key)
-    text = pattern.sub(lambda m: m.group(1) + body + m.group(2), text)
+    text = pattern.sub(lambda m: m.group(1) + body + "\n" + m.group(2), text)
 open(doc, "w").write(text)
 EOF
 echo "run_all.sh: figures written to $doc" >&2
