@@ -2,6 +2,7 @@
 // texts without terminators, values no integer holds, counts no machine has, codes no rule
 // knows. Nothing may crash, hang or grow without bound, and the rules still take what is usable.
 
+#include "BridgeMetrics.h"
 #include "LogCapture.h"
 
 #include "sensors/Identification.h"
@@ -15,19 +16,6 @@
 #include <memory>
 
 namespace {
-
-const char* const kNames[] = {"data_cpu_temp", "data_cpu_usage",   "data_cpu_clock",
-                              "data_cpu_fan",  "data_gpu_clock",   "data_gpu_usage",
-                              "data_gpu_fan",  "data_gpu_ramUsed", "data_gpu_ramTotal",
-                              "data_gpu_temp", "data_ram_usage"};
-
-QVector<int> metrics(const hwinfoBridge& b)
-{
-    QVector<int> out;
-    for (const char* name : kNames)
-        out.append(b.property(name).toInt());
-    return out;
-}
 
 long calls(int which)
 {
@@ -113,9 +101,9 @@ void FaultMonitorTest::valuesNoIntegerHolds()
     LogCapture log;
     hwinfoBridge b;
     b.RunHwinfo();
-    QCOMPARE(metrics(b), QVector<int>(11, 0)); // discovery writes nothing
+    QCOMPARE(bridgeMetrics(b), QVector<int>(11, 0)); // discovery writes nothing
     QVector<QSignalSpy*> spies;
-    for (const char* name : kNames) {
+    for (const char* name : kMetricNames) {
         const QMetaProperty p = b.metaObject()->property(b.metaObject()->indexOfProperty(name));
         spies.append(new QSignalSpy(&b, p.notifySignal()));
     }
@@ -136,9 +124,9 @@ void FaultMonitorTest::valuesNoIntegerHolds()
         INT_MIN, // GPU temperature: -2^31 - 0.5 truncates to -2^31
         INT_MIN, // RAM load: negative NaN
     };
-    QCOMPARE(metrics(b), expected);
+    QCOMPARE(bridgeMetrics(b), expected);
     for (int m = 0; m < 11; ++m)
-        QVERIFY2(spies[m]->count() == 1, kNames[m]);
+        QVERIFY2(spies[m]->count() == 1, kMetricNames[m]);
     qDeleteAll(spies);
     QVERIFY(log.count("[Item Refresh]  [CPU TEMP] reader: [CPU Package], value: [nan] ---- "
                       "sensor: Garbage sensor 0") == 1);
@@ -159,7 +147,7 @@ void FaultMonitorTest::codesNoRuleKnows()
     QCOMPARE(b.items()[5 * 6].readingType, INT_MAX);
     b.refreshData();
     // ...but none feeds a metric or marks a graphics card.
-    QCOMPARE(metrics(b), QVector<int>(11, 0));
+    QCOMPARE(bridgeMetrics(b), QVector<int>(11, 0));
     QVERIFY(!b.getIsGpuAvailable());
     QVERIFY(log.linesStartingWith("[Item").isEmpty());
 }
@@ -232,7 +220,7 @@ void FaultMonitorTest::recordsFilledOnlyInPart()
         QCOMPARE(it.sensorLocation, 0);
     }
     b.refreshData();
-    QCOMPARE(metrics(b), QVector<int>(11, 0));
+    QCOMPARE(bridgeMetrics(b), QVector<int>(11, 0));
 }
 
 void FaultMonitorTest::randomRecords()

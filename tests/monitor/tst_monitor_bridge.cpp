@@ -1,6 +1,7 @@
 // End to end: the program's own bridge loads this library as config.dat and reads each fixture
 // machine through its rules, the way ZOLVEN does once per second.
 
+#include "BridgeMetrics.h"
 #include "Fixture.h"
 
 #include "monitor/Config.h"
@@ -16,11 +17,6 @@
 #include <cmath>
 
 namespace {
-
-const char* const kNames[] = {"data_cpu_temp", "data_cpu_usage",   "data_cpu_clock",
-                              "data_cpu_fan",  "data_gpu_clock",   "data_gpu_usage",
-                              "data_gpu_fan",  "data_gpu_ramUsed", "data_gpu_ramTotal",
-                              "data_gpu_temp", "data_ram_usage"};
 
 std::vector<std::string> g_adapters;
 std::vector<std::string> adapters()
@@ -126,10 +122,7 @@ private slots:
         QThread::msleep(120);
         bridge->refreshData();
 
-        QVector<int> got;
-        for (const char* name : kNames)
-            got.append(bridge->property(name).toInt());
-        QCOMPARE(got, expected);
+        QCOMPARE(bridgeMetrics(*bridge), expected);
         QCOMPARE(bridge->getIsGpuAvailable(), gpuPresent);
         bridge.reset(); // shuts the library down; the next profile initialises it again
     }

@@ -1,5 +1,6 @@
 // The bridge driven pass by pass on the test thread, with the test library as config.dat.
 
+#include "BridgeMetrics.h"
 #include "SensorTestSupport.h"
 
 #include "sensors/Identification.h"
@@ -14,26 +15,13 @@ using namespace sensortest;
 
 namespace {
 
-const char* const kNames[] = {"data_cpu_temp", "data_cpu_usage",   "data_cpu_clock",
-                              "data_cpu_fan",  "data_gpu_clock",   "data_gpu_usage",
-                              "data_gpu_fan",  "data_gpu_ramUsed", "data_gpu_ramTotal",
-                              "data_gpu_temp", "data_ram_usage"};
-
-QVector<int> metrics(const hwinfoBridge& b)
-{
-    QVector<int> out;
-    for (const char* name : kNames)
-        out.append(b.property(name).toInt());
-    return out;
-}
-
 // One spy per notify signal, in property order.
 struct NotifySpies
 {
     explicit NotifySpies(hwinfoBridge& b)
     {
         const QMetaObject* mo = b.metaObject();
-        for (const char* name : kNames) {
+        for (const char* name : kMetricNames) {
             const QMetaProperty p = mo->property(mo->indexOfProperty(name));
             spies.push_back(std::make_unique<QSignalSpy>(&b, p.notifySignal()));
         }
@@ -105,11 +93,11 @@ void SensorBridgeTest::qmlInterface()
     QCOMPARE(mo.propertyCount() - mo.propertyOffset(), 11);
     for (int i = 0; i < 11; ++i) {
         const QMetaProperty p = mo.property(mo.propertyOffset() + i);
-        QCOMPARE(p.name(), kNames[i]);
+        QCOMPARE(p.name(), kMetricNames[i]);
         QCOMPARE(p.metaType(), QMetaType::fromType<int>());
         QVERIFY(p.isReadable() && p.isWritable() && p.isStored() && p.isScriptable() &&
                 p.isDesignable() && !p.isConstant() && !p.isFinal());
-        QCOMPARE(p.notifySignal().name(), QByteArray("notify_") + kNames[i]);
+        QCOMPARE(p.notifySignal().name(), QByteArray("notify_") + kMetricNames[i]);
         QCOMPARE(p.notifySignal().parameterCount(), 0);
     }
     // Signals first, in property order, then the invokables in declared order.
@@ -117,7 +105,7 @@ void SensorBridgeTest::qmlInterface()
     for (int i = mo.methodOffset(); i < mo.methodCount(); ++i)
         methods << QString::fromLatin1(mo.method(i).methodSignature());
     QStringList expected;
-    for (const char* name : kNames)
+    for (const char* name : kMetricNames)
         expected << QStringLiteral("notify_%1()").arg(QLatin1String(name));
     expected << "RunAsync()"
              << "getIsGpuAvailable()"
@@ -130,7 +118,7 @@ void SensorBridgeTest::qmlInterface()
 void SensorBridgeTest::stateBeforeStart()
 {
     hwinfoBridge b;
-    QCOMPARE(metrics(b), QVector<int>(11, 0));
+    QCOMPARE(bridgeMetrics(b), QVector<int>(11, 0));
     QCOMPARE(b.getCpuName_QML(), QString());
     QCOMPARE(b.getGpuName_QML(), QString());
     QVERIFY(!b.getIsGpuAvailable());
@@ -208,7 +196,7 @@ void SensorBridgeTest::profiles()
     QCOMPARE(b.getCpuName_QML(), thisCpu());
     QCOMPARE(b.getGpuName_QML(), gpuName);
     b.refreshData();
-    QCOMPARE(metrics(b), expected);
+    QCOMPARE(bridgeMetrics(b), expected);
     QCOMPARE(b.getIsGpuAvailable(), gpuPresent);
     QCOMPARE(m_lib.calls(0), 0L); // every reading asked for its own sensor after beginSensor
 }
@@ -333,7 +321,7 @@ void SensorBridgeTest::initialiseFailure()
         // Still asked for counts and sensors, never for a reading.
         QCOMPARE(m_lib.trace(), QStringLiteral("I64 C P S0 S1 C P S0 S1"));
         QCOMPARE(m_lib.calls(106), 0L);
-        QCOMPARE(metrics(b), QVector<int>(11, 0));
+        QCOMPARE(bridgeMetrics(b), QVector<int>(11, 0));
         QCOMPARE(spies.total(), 0);
         QVERIFY(!b.getIsGpuAvailable());
     }
