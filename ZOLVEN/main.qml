@@ -75,8 +75,9 @@ Window {
         send(value)
         if (marksReady)
             is_data_ready = true
-        if (label)
-            log(label + value)
+        // Runs for every reading that changes: the text is built only when it is logged.
+        if (label && is_show_log)
+            console.log(label + value)
     }
 
     onData_cpu_tempChanged: metricChanged(item_cpu_temp, sys_controller.set_send_cpu_temperature, data_cpu_temp, "[Changed] CPU Temp : ", true)
