@@ -95,7 +95,14 @@ class XSession:
 
     def windows(self):
         """Every window below the root, with absolute positions and its chain of ancestors."""
-        out = self.run(["xwininfo", "-root", "-tree"]).stdout.decode(errors="replace")
+        # The tree is walked one request at a time, so a window that goes away meanwhile
+        # fails the whole walk (BadWindow); a fresh walk sees a settled tree.
+        for attempt in range(5):
+            result = self.run(["xwininfo", "-root", "-tree"], check_rc=attempt == 4)
+            if result.returncode == 0:
+                break
+            time.sleep(0.05)
+        out = result.stdout.decode(errors="replace")
         found, stack = [], []
         for line in out.splitlines():
             m = self._TREE_LINE.match(line)
