@@ -1,5 +1,6 @@
 # zolven_add_test(<name> SOURCES <files…> [LIBS <targets…>] [LABELS <labels…>] [ENV <VAR=value…>])
-# A QtTest executable run headless by CTest, from its own build folder.
+# A QtTest executable run headless by CTest, from its own build folder. Every test is labelled
+# after its folder under tests/ (ctest -L device), plus any LABELS given.
 # Qt wants a private runtime directory; give tests one inside the build.
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/runtime)
 file(CHMOD ${CMAKE_BINARY_DIR}/runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
@@ -13,7 +14,15 @@ function(zolven_add_test name)
     set_tests_properties(${name} PROPERTIES
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/runtime;QT_LOGGING_RULES=qt.qpa.*=false;${T_ENV}"
         TIMEOUT 300)
-    if(T_LABELS)
-        set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
-    endif()
+    zolven_folder_label(_folder)
+    set(_labels ${_folder} ${T_LABELS})
+    list(REMOVE_DUPLICATES _labels)
+    set_tests_properties(${name} PROPERTIES LABELS "${_labels}")
+endfunction()
+
+# The first folder below tests/ of the calling CMakeLists.txt, e.g. "device" for tests/device/i18n.
+function(zolven_folder_label out)
+    file(RELATIVE_PATH _rel ${CMAKE_SOURCE_DIR}/tests ${CMAKE_CURRENT_SOURCE_DIR})
+    string(REGEX REPLACE "/.*" "" _rel "${_rel}")
+    set(${out} "${_rel}" PARENT_SCOPE)
 endfunction()
