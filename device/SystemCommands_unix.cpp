@@ -1,5 +1,7 @@
 #include "SystemCommands.h"
 
+#include "hardware/CpuInfo.h"
+
 #include <QFileInfo>
 #include <QProcess>
 
@@ -8,11 +10,15 @@ namespace zolven {
 CommandLine cpuNameCommand()
 {
     // Same shape as "wmic cpu get Name": a heading, then the name. x86 kernels name the CPU in
-    // /proc/cpuinfo; lscpu covers the others.
+    // /proc/cpuinfo; lscpu covers the others. The name goes in as an argument, never as script.
+    const std::string name = hardware::readCpuModelName();
+    if (!name.empty())
+        return {QStringLiteral("/bin/sh"),
+                {QStringLiteral("-c"), QStringLiteral("printf 'Name\\n%s\\n' \"$1\""),
+                 QStringLiteral("sh"), QString::fromStdString(name)}};
     static const QString script = QStringLiteral(
         "echo Name; "
-        "{ sed -n 's/^model name[[:space:]]*:[[:space:]]*//p' /proc/cpuinfo 2>/dev/null; "
-        "LC_ALL=C lscpu 2>/dev/null | sed -n 's/^Model name:[[:space:]]*//p'; } | head -n 1");
+        "LC_ALL=C lscpu 2>/dev/null | sed -n 's/^Model name:[[:space:]]*//p' | head -n 1");
     return {QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script}};
 }
 

@@ -1,5 +1,6 @@
 #include "monitor/CpuSource.h"
 
+#include "hardware/CpuInfo.h"
 #include "monitor/Catalogue.h"
 #include "monitor/ProcParsers.h"
 #include "sensors/abi/MonitorAbi.h"
@@ -166,7 +167,7 @@ std::unique_ptr<Source> discoverCpu(const Roots& roots, const std::vector<HwmonC
     auto src = std::make_unique<CpuSource>();
     std::string cpuinfoText;
     readFile(roots.proc + "/cpuinfo", cpuinfoText);
-    const std::string model = cpuModelName(cpuinfoText);
+    const std::string model = hardware::cpuModelName(cpuinfoText, {"Processor", "Hardware"});
     const std::int32_t sensor =
         cat.addSensor(SensorProcessor, model.empty() ? "CPU" : "CPU: " + model);
 

@@ -88,7 +88,7 @@ private:
 } // namespace
 
 std::unique_ptr<Source> discoverNvmlGpu(const nvml::Api& api, void* device,
-                                        const DisplayAdapter* adapter, Catalogue& cat)
+                                        const hardware::PciDisplayDevice* adapter, Catalogue& cat)
 {
     const nvml::Api* a = &api;
     const nvml::Device d = device;

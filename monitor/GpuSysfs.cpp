@@ -9,6 +9,7 @@ namespace zolven::monitor {
 namespace {
 
 using namespace abi;
+using hardware::PciDisplayDevice;
 
 constexpr double kMiB = 1024.0 * 1024.0;
 
@@ -173,7 +174,7 @@ std::string firstDrmCard(const std::string& dir)
     return list.empty() ? std::string() : dir + "/drm/" + list.front();
 }
 
-void discoverAmd(const DisplayAdapter& a, bool integrated, Builder& b, SysfsGpu& gpu)
+void discoverAmd(const PciDisplayDevice& a, bool integrated, Builder& b, SysfsGpu& gpu)
 {
     const GpuLabels& l = integrated ? integratedLabels() : discreteLabels();
     const std::string hw = firstHwmon(a.dir);
@@ -209,7 +210,7 @@ void discoverAmd(const DisplayAdapter& a, bool integrated, Builder& b, SysfsGpu&
     b.file(TypeOther, "W", "GPU Power", power, 1e-6);
 }
 
-void discoverIntel(const DisplayAdapter& a, bool integrated, Builder& b, SysfsGpu& gpu,
+void discoverIntel(const PciDisplayDevice& a, bool integrated, Builder& b, SysfsGpu& gpu,
                    double nowMs)
 {
     const GpuLabels& l = integrated ? integratedLabels() : discreteLabels();
@@ -272,7 +273,21 @@ bool RuntimePower::awake() const
     return status == "active" || status == "unsupported";
 }
 
-std::unique_ptr<Source> discoverSysfsGpu(const DisplayAdapter& a, const std::string& name,
+bool isIntegrated(const PciDisplayDevice& a)
+{
+    hardware::PciAddress addr;
+    if (a.vendor == hardware::kVendorIntel)
+        return hardware::parsePciAddress(a.address, addr) && addr.domain == 0 && addr.bus == 0 &&
+               addr.device == 2 && addr.function == 0;
+    if (a.vendor == hardware::kVendorAmd) {
+        for (const auto& hw : listNumbered(a.dir + "/hwmon", "hwmon"))
+            if (exists(a.dir + "/hwmon/" + hw + "/in1_input"))
+                return true;
+    }
+    return false;
+}
+
+std::unique_ptr<Source> discoverSysfsGpu(const PciDisplayDevice& a, const std::string& name,
                                          Catalogue& cat)
 {
     const bool amd = a.driver == "amdgpu";

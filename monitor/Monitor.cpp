@@ -5,7 +5,6 @@
 #include "monitor/GpuSource.h"
 #include "monitor/Hwmon.h"
 #include "monitor/MemorySource.h"
-#include "monitor/Pci.h"
 #include "sensors/abi/ReadingRecord.h"
 
 #include <ctime>
@@ -71,13 +70,13 @@ void Monitor::discover(const MonitorConfig& config)
 
 void Monitor::discoverGpus(const MonitorConfig& config)
 {
-    Roots roots{config.sysRoot, config.procRoot};
-    const auto adapters = listDisplayAdapters(roots);
-    std::vector<const DisplayAdapter*> discrete, integrated;
+    using hardware::PciDisplayDevice;
+    const auto adapters = hardware::pciDisplayDevices(config.sysRoot);
+    std::vector<const PciDisplayDevice*> discrete, integrated;
     bool anyNvidia = false;
     for (const auto& a : adapters) {
         (isIntegrated(a) ? integrated : discrete).push_back(&a);
-        anyNvidia = anyNvidia || a.vendor == kVendorNvidia;
+        anyNvidia = anyNvidia || a.vendor == hardware::kVendorNvidia;
     }
 
     // NVML only for NVIDIA cards the tree shows, so that a fixture tree never meets the
@@ -103,9 +102,9 @@ void Monitor::discoverGpus(const MonitorConfig& config)
     unsigned nvmlCount = 0;
     if (m_nvml && m_nvml->deviceCount(&nvmlCount) != nvml::kSuccess)
         nvmlCount = 0;
-    auto nvmlDeviceFor = [&](const DisplayAdapter& a) -> nvml::Device {
-        PciAddress want;
-        if (!m_nvml || !m_nvml->pciInfo || !parsePciAddress(a.address, want))
+    auto nvmlDeviceFor = [&](const PciDisplayDevice& a) -> nvml::Device {
+        hardware::PciAddress want;
+        if (!m_nvml || !m_nvml->pciInfo || !hardware::parsePciAddress(a.address, want))
             return nullptr;
         for (unsigned i = 0; i < nvmlCount; ++i) {
             nvml::Device d = nullptr;
@@ -121,14 +120,14 @@ void Monitor::discoverGpus(const MonitorConfig& config)
     // Discrete cards first: the program stops using integrated-graphics readings once it has
     // met a discrete card's, so even the first pass then shows the discrete card.
     for (const auto* list : {&discrete, &integrated}) {
-        for (const DisplayAdapter* a : *list) {
+        for (const PciDisplayDevice* a : *list) {
             std::unique_ptr<Source> src;
-            if (a->vendor == kVendorNvidia) {
+            if (a->vendor == hardware::kVendorNvidia) {
                 if (nvml::Device d = nvmlDeviceFor(*a))
                     src = discoverNvmlGpu(*m_nvml, d, a, m_catalogue);
             } else {
-                src = discoverSysfsGpu(*a, adapterName(config.pciIds, a->vendor, a->device),
-                                       m_catalogue);
+                src = discoverSysfsGpu(
+                    *a, hardware::adapterName(config.pciIds, a->vendor, a->device), m_catalogue);
             }
             if (src)
                 m_sources.push_back(std::move(src));

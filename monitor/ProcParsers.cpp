@@ -168,19 +168,6 @@ std::vector<CpuInfoEntry> parseCpuInfo(const std::string& text)
     return out;
 }
 
-std::string cpuModelName(const std::string& text)
-{
-    // x86 says "model name"; many ARM kernels only "Hardware" or "Processor".
-    std::string model, fallback;
-    forEachField(text, [&](std::string_view key, std::string_view value) {
-        if (key == "model name" && model.empty())
-            model = value;
-        else if ((key == "Hardware" || key == "Processor") && fallback.empty())
-            fallback = value;
-    });
-    return model.empty() ? fallback : model;
-}
-
 void LoadMeter::baseline(std::uint64_t busy, std::uint64_t total)
 {
     m_busy = busy;

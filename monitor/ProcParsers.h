@@ -36,14 +36,14 @@ MemInfo parseMemInfo(const std::string& text);
 // Percent in use, from MemAvailable, or from free+buffers+cached on kernels without it.
 bool memoryLoad(const MemInfo& m, double& percent, double& usedMb, double& availableMb);
 
-// From /proc/cpuinfo: "processor : N" blocks with "cpu MHz : 2096.012" and "model name".
+// From /proc/cpuinfo: "processor : N" blocks with "cpu MHz : 2096.012". The processor's name
+// is hardware::cpuModelName's.
 struct CpuInfoEntry
 {
     int processor = -1;
     double mhz = -1.0;
 };
 std::vector<CpuInfoEntry> parseCpuInfo(const std::string& text);
-std::string cpuModelName(const std::string& text);
 
 // Load from two samples of busy/total ticks. Counters may step backwards (seen on some
 // hypervisors), so each delta is clamped at zero.

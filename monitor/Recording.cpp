@@ -2,6 +2,8 @@
 
 #include "monitor/Catalogue.h"
 
+#include <utility>
+
 namespace zolven::monitor {
 
 Recorder::~Recorder()
@@ -76,26 +78,35 @@ void Recorder::close()
 
 bool Replay::load(const std::string& path, std::string* why)
 {
+    abi::ReadingsFile file;
     std::string error;
-    if (!abi::loadReadings(path, m_file, &error)) {
+    if (!abi::loadReadings(path, file, &error)) {
         if (why)
             *why = path + ": " + error;
         return false;
     }
-    m_loop = m_file.switches.count("replay") && m_file.switches.at("replay") == "loop";
+    use(std::move(file));
     return true;
 }
 
 bool Replay::parse(const std::string& text, std::string* why)
 {
+    abi::ReadingsFile file;
     std::string error;
-    if (!abi::parseReadings(text, m_file, &error)) {
+    if (!abi::parseReadings(text, file, &error)) {
         if (why)
             *why = error;
         return false;
     }
-    m_loop = m_file.switches.count("replay") && m_file.switches.at("replay") == "loop";
+    use(std::move(file));
     return true;
+}
+
+void Replay::use(abi::ReadingsFile file)
+{
+    m_file = std::move(file);
+    const auto loop = m_file.switches.find("replay");
+    m_loop = loop != m_file.switches.end() && loop->second == "loop";
 }
 
 void Replay::declare(Catalogue& cat)

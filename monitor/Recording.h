@@ -38,13 +38,15 @@ private:
     long long m_maxPasses = 0;
 };
 
-// Serves a readings file: pass k shows block k; the last block repeats (as in the test
-// library), unless the file's "@ replay loop" switch starts it over.
+// Serves a readings file: pass k shows block k; the last block repeats, unless the file's
+// "@ replay loop" switch starts it over. The test library serves its files through it too.
 class Replay
 {
 public:
     bool load(const std::string& path, std::string* why = nullptr);
     bool parse(const std::string& text, std::string* why = nullptr);
+    // A file read elsewhere.
+    void use(abi::ReadingsFile file);
     // Declares the sensors and every reading any block holds.
     void declare(Catalogue& catalogue);
     // Shows block number pass (0-based count of passes since initialise).

@@ -1,13 +1,8 @@
 #include "CpuBrand.h"
 
-#if defined(_M_X64) || defined(_M_IX86) || defined(__x86_64__) || defined(__i386__)
-#define ZOLVEN_X86 1
-#if defined(_MSC_VER)
-#include <intrin.h>
-#else
-#include <cpuid.h>
-#endif
-#else
+#include "hardware/CpuidBrand.h"
+
+#ifndef ZOLVEN_HAS_CPUID
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -16,26 +11,11 @@
 
 namespace zolven::sensors::platform {
 
-#if defined(ZOLVEN_X86)
+#if defined(ZOLVEN_HAS_CPUID)
 
 std::string cpuBrandBytes()
 {
-    unsigned char bytes[64] = {};
-    for (unsigned int leaf = 0; leaf < 3; ++leaf) {
-        unsigned int regs[4] = {};
-#if defined(_MSC_VER)
-        int out[4];
-        __cpuidex(out, static_cast<int>(0x80000002u + leaf), 0);
-        for (int r = 0; r < 4; ++r)
-            regs[r] = static_cast<unsigned int>(out[r]);
-#else
-        __cpuid_count(0x80000002u + leaf, 0, regs[0], regs[1], regs[2], regs[3]);
-#endif
-        for (int r = 0; r < 4; ++r)
-            for (int b = 0; b < 4; ++b)
-                bytes[leaf * 16 + r * 4 + b] = static_cast<unsigned char>(regs[r] >> (8 * b));
-    }
-    return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
+    return hardware::cpuidBrandBytes();
 }
 
 #else

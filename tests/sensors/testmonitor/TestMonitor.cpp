@@ -1,11 +1,12 @@
 // A hardware-monitor library for tests: exports the seven entry points (POSIX: ordinal_<N>,
-// Windows: by ordinal through a .def file) and replays a readings file.
+// Windows: by ordinal through a .def file) and replays a readings file through our Linux
+// library's replay code (monitor/Recording.h).
 //
 // The readings file is read by every initialise call, from the path in the environment
 // variable ZOLVEN_READINGS, else from "config.readings" in the current directory (the
 // program's directory, beside config.dat). Its syntax is in sensors/abi/ReadingsFile.h. Block k
 // answers the k-th enumeration pass after initialise (counted by sensorCount calls); the last
-// block repeats. Switches:
+// block repeats, whatever "@ replay loop" says. Switches:
 //   @ init <status>          initialise returns this status (default 0)
 //   @ sensors <n>            sensorCount returns n (default: highest declared sensor + 1)
 //   @ valid 0                every readReading returns true with the valid flag left 0
@@ -18,8 +19,10 @@
 #include "MonitorAbi.h"
 #include "ReadingRecord.h"
 #include "ReadingsFile.h"
+#include "monitor/Catalogue.h"
+#include "monitor/Recording.h"
 
-#include <array>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -28,8 +31,6 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <unordered_map>
-#include <vector>
 
 #ifndef ZOLVEN_OMIT_ORDINAL
 #define ZOLVEN_OMIT_ORDINAL 0
@@ -42,49 +43,29 @@
 #endif
 
 namespace abi = zolven::abi;
+namespace monitor = zolven::monitor;
 
 namespace {
 
-// Readings of one block, looked up in constant time: most calls of a pass ask for nothing.
-struct Block
-{
-    std::int32_t sensors = 0;
-    std::vector<const abi::FileReading*> table;                     // [sensor][index][type slot]
-    std::unordered_map<std::string, const abi::FileReading*> other; // unusual codes and indices
-
-    static int typeSlot(std::int32_t type)
-    {
-        for (int s = 0; s < 5; ++s)
-            if (abi::kReadingTypes[s] == type)
-                return s;
-        return -1;
-    }
-    static std::string key(std::int32_t t, std::int32_t s, std::int32_t i)
-    {
-        return std::to_string(t) + ":" + std::to_string(s) + ":" + std::to_string(i);
-    }
-    const abi::FileReading* find(std::int32_t t, std::int32_t s, std::int32_t i) const
-    {
-        const int slot = typeSlot(t);
-        if (slot >= 0 && s >= 0 && s < sensors && i >= 0 && i < abi::kMaxReadingsPerSensor)
-            return table[(std::size_t(s) * abi::kMaxReadingsPerSensor + i) * 5 + slot];
-        if (other.empty())
-            return nullptr;
-        auto it = other.find(key(t, s, i));
-        return it == other.end() ? nullptr : it->second;
-    }
-};
-
 struct State
 {
-    abi::ReadingsFile file;
-    std::vector<Block> blocks;
+    monitor::Replay replay;
+    monitor::Catalogue catalogue;
+    bool loaded = false;
+    long long shown = -1; // the block the catalogue holds
     std::int32_t initStatus = 0;
     std::int32_t sensorCount = 0;
     bool validZero = false;
     int sensorDelayMs = 0;
-    int pass = -1;
+    long long pass = -1;
     std::int32_t currentSensor = -1;
+
+    void show(long long block)
+    {
+        if (block != shown)
+            replay.apply(catalogue, block);
+        shown = block;
+    }
 };
 
 // Written by initialise and the pass calls, read by readReading: the program calls the library
@@ -115,33 +96,23 @@ bool load(State& st)
     const std::string path = env && *env ? env : "config.readings";
     std::string error;
     st = State{};
-    if (!abi::loadReadings(path, st.file, &error)) {
+    abi::ReadingsFile file;
+    if (!abi::loadReadings(path, file, &error)) {
         std::fprintf(stderr, "testmonitor: %s\n", error.c_str());
         return false;
     }
     std::int32_t declared = 0;
-    for (const auto& s : st.file.sensors)
+    for (const auto& s : file.sensors)
         declared = std::max(declared, s.index + 1);
-    st.initStatus = switchInt(st.file, "init", 0);
-    st.sensorCount = switchInt(st.file, "sensors", declared);
-    st.validZero = switchInt(st.file, "valid", 1) == 0;
-    st.sensorDelayMs = switchInt(st.file, "sensor_delay_ms", 0);
+    st.initStatus = switchInt(file, "init", 0);
+    st.sensorCount = switchInt(file, "sensors", declared);
+    st.validZero = switchInt(file, "valid", 1) == 0;
+    st.sensorDelayMs = switchInt(file, "sensor_delay_ms", 0);
 
-    for (const auto& readings : st.file.passes) {
-        Block b;
-        b.sensors = declared;
-        b.table.assign(std::size_t(declared) * abi::kMaxReadingsPerSensor * 5, nullptr);
-        for (const auto& r : readings) {
-            const int slot = Block::typeSlot(r.type);
-            if (slot >= 0 && r.sensor >= 0 && r.sensor < declared && r.index >= 0 &&
-                r.index < abi::kMaxReadingsPerSensor)
-                b.table[(std::size_t(r.sensor) * abi::kMaxReadingsPerSensor + r.index) * 5 + slot] =
-                    &r;
-            else
-                b.other[Block::key(r.type, r.sensor, r.index)] = &r;
-        }
-        st.blocks.push_back(std::move(b));
-    }
+    st.replay.use(std::move(file));
+    st.replay.declare(st.catalogue);
+    st.show(0);
+    st.loaded = true;
     return true;
 }
 
@@ -172,6 +143,9 @@ TM_EXPORT std::int32_t ordinal_883()
     trace("C");
     ++g_state.pass;
     g_state.currentSensor = -1;
+    // Never past the last block, so that "@ replay loop" changes nothing here.
+    if (g_state.loaded)
+        g_state.show(std::min(g_state.pass, static_cast<long long>(g_state.replay.blocks()) - 1));
     return g_state.sensorCount;
 }
 #endif
@@ -203,32 +177,19 @@ TM_EXPORT std::uint8_t ordinal_106(std::int32_t type, std::int32_t sensor, std::
 {
     ++g_calls[3];
     const State& st = g_state;
-    if (sensor != st.currentSensor || st.blocks.empty()) {
+    if (sensor != st.currentSensor || !st.loaded) {
         ++g_calls[4];
         return 0;
     }
-    const Block& block =
-        st.blocks[std::min<std::size_t>(st.pass < 0 ? 0 : st.pass, st.blocks.size() - 1)];
-    const abi::FileReading* r = block.find(type, sensor, index);
     auto* out = static_cast<unsigned char*>(record);
-    if (!r) {
+    if (!st.catalogue.fill(type, sensor, index, out)) {
         if (!st.validZero)
             return 0;
         std::memset(out, 0, abi::kRecordSize);
         return 1;
     }
-    abi::RecordFields f;
-    f.valid = !st.validZero;
-    f.value = r->value;
-    f.units = r->unit;
-    f.readingLocation = r->readingLocation;
-    f.label = r->label;
-    f.type = r->recordType;
-    if (const abi::FileSensor* s = st.file.sensor(sensor)) {
-        f.sensorLocation = s->location;
-        f.sensorName = s->name;
-    }
-    abi::encodeRecord(f, out);
+    if (st.validZero)
+        out[abi::offs::valid] = 0;
     return 1;
 }
 #endif

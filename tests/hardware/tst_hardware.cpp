@@ -1,15 +1,16 @@
-// Display adapters on Linux: sysfs scan, pci.ids lookup and the names they give.
+// PCI display adapters (sysfs scan, pci.ids lookup, the program's and the library's names) and
+// the processor's name from /proc/cpuinfo.
 
+#include "hardware/CpuInfo.h"
+#include "hardware/PciDisplay.h"
 #include "sensors/Identification.h"
-#include "sensors/platform/PciDisplay.h"
 
 #include <QtTest>
 
 #include <fstream>
 #include <sstream>
 
-using namespace zolven::sensors;
-using namespace zolven::sensors::platform;
+using namespace zolven::hardware;
 
 namespace {
 
@@ -23,7 +24,9 @@ const char* const kIds = R"(#
 1002  Advanced Micro Devices, Inc. [AMD/ATI]
 	15bf  Phoenix1
 	744c  Navi 31 [Radeon RX 7900 XT/7900 XTX/7900 GRE/7900M]
+		1002 744c  Not this one
 1af4  Red Hat, Inc.
+	1041  Virtio network device
 	1050  Virtio 1.0 GPU
 8086  Intel Corporation
 	a780  Raptor Lake-S GT1 [UHD Graphics 770]
@@ -32,6 +35,13 @@ C 03  Display controller
 10de  Not a vendor: the class section has begun
 	9999  Never read
 )";
+
+// The names of one device in kIds.
+PciNames namesOf(unsigned vendor, unsigned device)
+{
+    std::istringstream in(kIds);
+    return lookupPciNames(in, {{vendor, device}}).at({vendor, device});
+}
 
 void writeFile(const QString& path, const QByteArray& text)
 {
@@ -52,7 +62,7 @@ void addDevice(const QString& root, const char* address, const char* cls, const 
 
 } // namespace
 
-class PciDisplayTest : public QObject
+class HardwareTest : public QObject
 {
     Q_OBJECT
 
@@ -65,11 +75,16 @@ private slots:
     void lookup();
     void description_data();
     void description();
+    void libraryName();
     void sysfsTree();
     void realDatabase();
+    void pciAddress();
+    void cpuModel_data();
+    void cpuModel();
+    void cpuModelFile();
 };
 
-void PciDisplayTest::lookup()
+void HardwareTest::lookup()
 {
     std::istringstream in(kIds);
     auto names = lookupPciNames(
@@ -87,7 +102,7 @@ void PciDisplayTest::lookup()
     QCOMPARE(vendor(0x1234, 0x0001), QString());
 }
 
-void PciDisplayTest::description_data()
+void HardwareTest::description_data()
 {
     QTest::addColumn<uint>("vendor");
     QTest::addColumn<uint>("device");
@@ -106,21 +121,34 @@ void PciDisplayTest::description_data()
     QTest::newRow("unknown vendor") << 0xabcdu << 0x0001u << "GPU [abcd:0001]" << false;
 }
 
-void PciDisplayTest::description()
+void HardwareTest::description()
 {
     QFETCH(uint, vendor);
     QFETCH(uint, device);
     QFETCH(QString, name);
     QFETCH(bool, discrete);
-    std::istringstream in(kIds);
-    auto names = lookupPciNames(in, {{vendor, device}});
-    const std::string text =
-        adapterDescription(vendor, device, names[std::make_pair(vendor, device)]);
+    const std::string text = adapterDescription(vendor, device, namesOf(vendor, device));
     QCOMPARE(QString::fromStdString(text), name);
-    QCOMPARE(chooseGpuName({name}).discrete, discrete);
+    QCOMPARE(zolven::sensors::chooseGpuName({name}).discrete, discrete);
 }
 
-void PciDisplayTest::sysfsTree()
+void HardwareTest::libraryName()
+{
+    // The library keeps the device name whole, subsystem lines aside.
+    QCOMPARE(adapterName(0x1002, 0x744c, namesOf(0x1002, 0x744c)),
+             std::string("AMD Navi 31 [Radeon RX 7900 XT/7900 XTX/7900 GRE/7900M]"));
+    QCOMPARE(adapterName(0x1af4, 0x1041, namesOf(0x1af4, 0x1041)),
+             std::string("Red Hat, Inc. Virtio network device"));
+    QCOMPARE(namesOf(0x1002, 0x0003).device, std::string());
+    QCOMPARE(adapterName(0x1002, 0x0003, namesOf(0x1002, 0x0003)),
+             std::string("AMD GPU [1002:0003]"));
+    QCOMPARE(adapterName("/nonexistent/pci.ids", 0x10de, 0x2684),
+             std::string("NVIDIA GPU [10de:2684]"));
+    QCOMPARE(adapterName("/nonexistent/pci.ids", 0x1af4, 0x1050),
+             std::string("Display GPU [1af4:1050]"));
+}
+
+void HardwareTest::sysfsTree()
 {
     QTemporaryDir root;
     addDevice(root.path(), "0000:01:00.0", "0x030000", "0x10de", "0x2484");
@@ -129,6 +157,8 @@ void PciDisplayTest::sysfsTree()
     addDevice(root.path(), "0000:00:00.0", "0x060000", "0x8086", "0x4668"); // host bridge
     addDevice(root.path(), "0000:03:00.0", "0x030200", "0x1002", "0x744c");
     addDevice(root.path(), "0000:04:00.0", "0x038000", "0x1af4", "0x1050");
+    writeFile(root.filePath("bus/pci/devices/0000:01:00.0/uevent"),
+              "DRIVER=nvidia\nPCI_CLASS=30000\n");
     writeFile(root.filePath("ids/pci.ids"), kIds);
 
     const auto devices = pciDisplayDevices(root.path().toStdString());
@@ -136,6 +166,9 @@ void PciDisplayTest::sysfsTree()
     QCOMPARE(QString::fromStdString(devices[0].address), QStringLiteral("0000:00:02.0"));
     QCOMPARE(devices[1].vendor, 0x10deu);
     QCOMPARE(devices[1].device, 0x2484u);
+    QCOMPARE(QString::fromStdString(devices[1].dir), root.filePath("bus/pci/devices/0000:01:00.0"));
+    QCOMPARE(devices[1].driver, std::string("nvidia"));
+    QCOMPARE(devices[0].driver, std::string()); // unbound
 
     const auto names =
         pciAdapterNames(root.path().toStdString(), {root.filePath("missing/pci.ids").toStdString(),
@@ -151,7 +184,7 @@ void PciDisplayTest::sysfsTree()
     QVERIFY(pciDisplayDevices(root.filePath("nowhere").toStdString()).empty());
 }
 
-void PciDisplayTest::realDatabase()
+void HardwareTest::realDatabase()
 {
     std::ifstream in("/usr/share/misc/pci.ids");
     if (!in)
@@ -162,5 +195,62 @@ void PciDisplayTest::realDatabase()
     QCOMPARE(QString::fromStdString(text), QStringLiteral("NVIDIA GeForce RTX 4090"));
 }
 
-QTEST_GUILESS_MAIN(PciDisplayTest)
-#include "tst_pci_display.moc"
+void HardwareTest::pciAddress()
+{
+    PciAddress a;
+    QVERIFY(parsePciAddress("0000:03:00.0", a));
+    QCOMPARE(a.bus, 3u);
+    QVERIFY(!parsePciAddress("card0", a));
+}
+
+void HardwareTest::cpuModel_data()
+{
+    QTest::addColumn<QByteArray>("cpuinfo");
+    QTest::addColumn<QByteArray>("name");
+    // The fallbacks of the program's CPU naming without CPUID.
+    QTest::addColumn<bool>("programFallbacks");
+    QTest::newRow("x86") << QByteArray("processor\t: 0\nmodel name\t: AMD EPYC\ncpu MHz\t\t: "
+                                       "2096.012\n\nprocessor\t: 1\nmodel name\t: AMD EPYC\n\n")
+                         << QByteArray("AMD EPYC") << false;
+    QTest::newRow("arm") << QByteArray("Processor\t: ARMv7 rev 4\nHardware\t: BCM2835\n")
+                         << QByteArray("ARMv7 rev 4") << false;
+    QTest::newRow("only the board")
+        << QByteArray("processor\t: 0\nHardware\t: BCM2835\r\n") << QByteArray("BCM2835") << false;
+    QTest::newRow("empty model name skipped")
+        << QByteArray("model name\t:  \nProcessor\t: ARMv7\nmodel name\t: Second\n")
+        << QByteArray("Second") << false;
+    QTest::newRow("arm64 names nothing")
+        << QByteArray("processor\t: 0\nBogoMIPS\t: 48.00\nCPU part\t: 0xd08\n") << QByteArray()
+        << true;
+    QTest::newRow("mips") << QByteArray(
+                                 "system type\t\t: MT7621\ncpu model\t\t: MIPS 1004Kc V2.15\n")
+                          << QByteArray("MIPS 1004Kc V2.15") << true;
+    QTest::newRow("mips, library")
+        << QByteArray("cpu model\t\t: MIPS 1004Kc V2.15\n") << QByteArray() << false;
+    QTest::newRow("power") << QByteArray("cpu\t\t: POWER9, altivec supported\n")
+                           << QByteArray("POWER9, altivec supported") << true;
+}
+
+void HardwareTest::cpuModel()
+{
+    QFETCH(QByteArray, cpuinfo);
+    QFETCH(QByteArray, name);
+    QFETCH(bool, programFallbacks);
+    const std::string text = cpuinfo.toStdString();
+    const std::string found =
+        programFallbacks ? cpuModelName(text, {"Processor", "cpu model", "Hardware", "cpu"})
+                         : cpuModelName(text, {"Processor", "Hardware"});
+    QCOMPARE(QByteArray::fromStdString(found), name);
+}
+
+void HardwareTest::cpuModelFile()
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath("cpuinfo"), "processor\t: 0\nmodel name\t: Test CPU 9000 \n");
+    QCOMPARE(readCpuModelName({}, dir.filePath("cpuinfo").toStdString()),
+             std::string("Test CPU 9000"));
+    QCOMPARE(readCpuModelName({}, dir.filePath("missing").toStdString()), std::string());
+}
+
+QTEST_GUILESS_MAIN(HardwareTest)
+#include "tst_hardware.moc"
