@@ -19,13 +19,22 @@ restart the program to sample other phases. Prints Markdown.
 import argparse
 import os
 import re
+import shutil
 import statistics
 import sys
-
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "common"))
-import benchlib  # noqa: E402
+import tempfile
+import time
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+sys.dont_write_bytecode = True
+sys.path[:0] = [os.path.join(ROOT, "tools", "harness"), os.path.join(ROOT, "bench", "common")]
+import benchlib  # noqa: E402
+from zolven_harness.basics import wait_for  # noqa: E402
+from zolven_harness.device import PtyDevice  # noqa: E402
+from zolven_harness.frame import decode  # noqa: E402
+from zolven_harness.program import Program  # noqa: E402
+from zolven_harness.xsession import XSession  # noqa: E402
+
 FAN_LINE = re.compile(r"\[CPU FAN\].*value: \[(\d+)\]")
 
 
@@ -42,27 +51,28 @@ def fixture(passes):
     return "\n".join(lines) + "\n"
 
 
-def one_round(session, build, seconds):
-    device = benchlib.PtyDevice()
-    # Enough passes for the round; the last block would repeat and stop the changes.
-    box = benchlib.Sandbox(build, os.path.join(build, "testmonitor", "testmonitor.so"),
-                           port=device.path, readings=fixture(int(seconds) + 30))
+def one_round(session, build, readings, seconds):
+    device = PtyDevice()
+    box = benchlib.sandbox(build, os.path.join(build, "testmonitor", "testmonitor.so"),
+                           port=device.path, readings=readings)
+    program = None
     try:
-        box.start(session.display)
-        benchlib.wait_for(lambda: device.count() > 0, 60, "the first frame")
-        benchlib.time.sleep(seconds)
+        program = Program(box, session)
+        wait_for("the first frame", lambda: device.frame_count() > 0, 60)
+        time.sleep(seconds)
     finally:
-        box.stop()
+        if program:
+            program.terminate()
         device.close()
         box.remove()
     read_at = {}
-    for t, line in box.lines:
+    for t, line in program.lines():
         m = FAN_LINE.search(line)
         if m:
             read_at.setdefault(int(m.group(1)), t)
     sent_at = {}
     for t, frame in device.frames:
-        sent_at.setdefault(frame["cpu_fan"], t)
+        sent_at.setdefault(decode(frame)["cpu_fan"], t)
     # Values read once frames flow; the last one read may not have had its check yet.
     first_frame = device.frames[0][0]
     values = sorted(v for v, t in read_at.items() if t >= first_frame)[:-1]
@@ -82,15 +92,19 @@ def main():
     args = ap.parse_args()
     build = benchlib.build_dir_arg(args.build)
 
-    work = benchlib.tempfile.mkdtemp(prefix="zolven-latency-")
-    session = benchlib.XSession(work).start()
+    work = tempfile.mkdtemp(prefix="zolven-latency-")
+    # Enough passes for a round; the last block would repeat and stop the changes.
+    readings = os.path.join(work, "fan.readings")
+    with open(readings, "w") as f:
+        f.write(fixture(int(args.seconds) + 30))
+    session = XSession(work, benchlib.SCREEN)
     rounds = []
     try:
         for _ in range(args.rounds):
-            rounds.append(one_round(session, build, args.seconds))
+            rounds.append(one_round(session, build, readings, args.seconds))
     finally:
-        session.stop()
-        benchlib.shutil.rmtree(work, ignore_errors=True)
+        session.close()
+        shutil.rmtree(work, ignore_errors=True)
 
     rows = ["%d rounds of %.0f s, each a fresh start of the program with the test library "
             "(ms from the log line of the pass that read a value to the first frame with it)" %

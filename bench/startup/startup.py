@@ -12,41 +12,49 @@ Markdown.
 """
 import argparse
 import os
+import shutil
 import statistics
 import sys
-import time
-
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "common"))
-import benchlib  # noqa: E402
+import tempfile
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+sys.dont_write_bytecode = True
+sys.path[:0] = [os.path.join(ROOT, "tools", "harness"), os.path.join(ROOT, "bench", "common")]
+import benchlib  # noqa: E402
+from zolven_harness.basics import wait_for  # noqa: E402
+from zolven_harness.device import PtyDevice  # noqa: E402
+from zolven_harness.program import Program  # noqa: E402
+from zolven_harness.xsession import XSession  # noqa: E402
+
 POLL = 0.005
 
 
 def one_start(session, build, which):
-    device = benchlib.PtyDevice() if which == "ZOLVEN" else None
-    box = benchlib.Sandbox(build, os.path.join(build, "bin", "config.dat"),
+    device = PtyDevice() if which == "ZOLVEN" else None
+    box = benchlib.sandbox(build, os.path.join(build, "bin", "config.dat"),
                            port=device.path if device else None)
+    program = None
     try:
         exe = None if which == "ZOLVEN" else os.path.join(build, "bin", "bench_tray_floor")
         t0 = benchlib.now()
-        box.start(session.display, exe)
-        benchlib.wait_for(session.view.tray_icon, 60, which + "'s tray icon", step=POLL)
+        program = Program(box, session, executable=exe)
+        wait_for(which + "'s tray icon", session.view.tray_icon, 60, interval=POLL)
         icon = benchlib.now() - t0
         out = {"icon": icon}
         if device:
-            benchlib.wait_for(lambda: device.count() > 0, 60, "the first frame", step=0.02)
+            wait_for("the first frame", lambda: device.frame_count() > 0, 60, interval=0.02)
             out["frame"] = device.frames[0][0] - t0
-            init = box.first_line("[RunHwinfo] INIT OK")
-            out["init"] = init - t0 if init else float("nan")
+            init = program.lines("[RunHwinfo] INIT OK")
+            out["init"] = init[0][0] - t0 if init else float("nan")
         return out
     finally:
-        box.stop()
+        if program:
+            program.terminate()
         box.remove()
         if device:
             device.close()
         # The next round must not see this round's icon.
-        benchlib.wait_for(lambda: session.view.tray_icon() is None, 20, "the icon to go")
+        wait_for("the icon to go", lambda: session.view.tray_icon() is None, 20)
 
 
 def stats(values):
@@ -60,8 +68,8 @@ def main():
     args = ap.parse_args()
     build = benchlib.build_dir_arg(args.build)
 
-    work = benchlib.tempfile.mkdtemp(prefix="zolven-startup-")
-    session = benchlib.XSession(work).start()
+    work = tempfile.mkdtemp(prefix="zolven-startup-")
+    session = XSession(work, benchlib.SCREEN)
     runs = {"ZOLVEN": [], "Qt Quick floor": []}
     try:
         # One of each first, not counted: the first start of anything pays for cold caches.
@@ -71,8 +79,8 @@ def main():
             runs["ZOLVEN"].append(one_start(session, build, "ZOLVEN"))
             runs["Qt Quick floor"].append(one_start(session, build, "Qt Quick floor"))
     finally:
-        session.stop()
-        benchlib.shutil.rmtree(work, ignore_errors=True)
+        session.close()
+        shutil.rmtree(work, ignore_errors=True)
 
     z = stats([r["icon"] * 1000 for r in runs["ZOLVEN"]])
     f = stats([r["icon"] * 1000 for r in runs["Qt Quick floor"]])

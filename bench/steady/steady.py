@@ -17,13 +17,21 @@ hidden again with its close button. CPU time is the sum over the threads' scheds
 """
 import argparse
 import os
+import subprocess
 import sys
-
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "common"))
-import benchlib  # noqa: E402
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
+sys.dont_write_bytecode = True
+sys.path[:0] = [os.path.join(ROOT, "tools", "harness"), os.path.join(ROOT, "bench", "common")]
+import benchlib  # noqa: E402
+from zolven_harness.basics import stop_process, wait_for  # noqa: E402
+from zolven_harness.device import PtyDevice  # noqa: E402
+from zolven_harness.frame import decode  # noqa: E402
+from zolven_harness.program import Program  # noqa: E402
+from zolven_harness.scene import CLOSE_BUTTON, WINDOW_W  # noqa: E402
+from zolven_harness.xsession import XSession  # noqa: E402
 
 # Goals for the hidden window.
 GOAL_CORE_PERCENT = 0.2
@@ -72,54 +80,54 @@ def main():
     library = args.library or os.path.join(build, "bin", "config.dat")
 
     names = ("ZOLVEN", "C floor", "Qt Quick floor", "Python psutil")
-    devices = {n: benchlib.PtyDevice() for n in names}
-    box = benchlib.Sandbox(build, library, port=devices["ZOLVEN"].path)
-    box.extra_env = dict(e.split("=", 1) for e in args.env)
-    floor_box = benchlib.Sandbox(build, library)
-    session = benchlib.XSession(box.dir).start()
-    others = []
+    devices = {n: PtyDevice() for n in names}
+    box = benchlib.sandbox(build, library, port=devices["ZOLVEN"].path)
+    floor_box = benchlib.sandbox(build, library)
+    session = XSession(box.root, benchlib.SCREEN)
+    programs, others = [], []
     try:
-        pids = {"ZOLVEN": box.start(session.display).pid}
+        programs.append(Program(box, session, env=dict(e.split("=", 1) for e in args.env)))
+        pids = {"ZOLVEN": programs[-1].proc.pid}
         # The program's icon first, so that it is the one clicked later.
-        icon = benchlib.wait_for(session.view.tray_icon, 60, "the tray icon")
-        others.append(benchlib.subprocess.Popen(
+        icon = wait_for("the tray icon", session.view.tray_icon, 60)
+        others.append(subprocess.Popen(
             [os.path.join(build, "bin", "bench_floor"), devices["C floor"].path]))
         pids["C floor"] = others[-1].pid
-        others.append(floor_box.start(session.display,
-                                      os.path.join(build, "bin", "bench_tray_floor"),
-                                      [devices["Qt Quick floor"].path]))
-        pids["Qt Quick floor"] = others[-1].pid
-        others.append(benchlib.subprocess.Popen(
+        programs.append(Program(floor_box, session,
+                                executable=os.path.join(build, "bin", "bench_tray_floor"),
+                                args=[devices["Qt Quick floor"].path]))
+        pids["Qt Quick floor"] = programs[-1].proc.pid
+        others.append(subprocess.Popen(
             ["/usr/bin/python3", os.path.join(HERE, "poller.py"), devices["Python psutil"].path]))
         pids["Python psutil"] = others[-1].pid
         for name in names:
-            benchlib.wait_for(lambda: devices[name].count() > 0, 60, name + "'s first frame")
-        if session.view.top_level("ZOLVEN", 490)[1]:
+            wait_for(name + "'s first frame", lambda: devices[name].frame_count() > 0, 60)
+        if session.view.top_level("ZOLVEN", WINDOW_W)[1]:
             raise SystemExit("the window was visible before the tray icon was clicked")
-        benchlib.time.sleep(args.warmup)
+        time.sleep(args.warmup)
 
         phase = benchlib.Phase({n: (benchlib.ProcessMeter(pids[n]), devices[n]) for n in names})
         hidden = phase.run(args.seconds)
 
-        session.click(icon)
-        window = benchlib.wait_for(lambda: session.view.top_level("ZOLVEN", 490)[1] and
-                                   session.view.top_level("ZOLVEN", 490)[0], 20,
-                                   "the window to show")
-        benchlib.time.sleep(5)  # first frames of the scene graph, glyph caches
+        session.click(8, 8, window=icon)
+        window = wait_for("the window to show",
+                          lambda: session.view.top_level("ZOLVEN", WINDOW_W)[1] and
+                          session.view.top_level("ZOLVEN", WINDOW_W)[0], 20)
+        time.sleep(5)  # first frames of the scene graph, glyph caches
         shown = phase.run(args.seconds)
 
-        # The close button, 30 px square, 10 px below the header and 30 px from the right edge.
-        session.click(window, 445, 105)
-        benchlib.wait_for(lambda: not session.view.top_level("ZOLVEN", 490)[1], 20,
-                          "the close button to hide the window")
-        benchlib.time.sleep(5)
+        session.click(*CLOSE_BUTTON, window=window)
+        wait_for("the close button to hide the window",
+                 lambda: not session.view.top_level("ZOLVEN", WINDOW_W)[1], 20)
+        time.sleep(5)
         again = phase.run(args.seconds)
-        last = devices["ZOLVEN"].frames[-1][1]
+        last = decode(devices["ZOLVEN"].frames[-1][1])
     finally:
         for p in others:
-            benchlib.stop_process(p)
-        box.stop()
-        session.stop()
+            stop_process(p)
+        for p in reversed(programs):
+            p.terminate()
+        session.close()
         for d in devices.values():
             d.close()
         box.remove()

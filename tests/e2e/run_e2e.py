@@ -16,15 +16,26 @@ import sys
 import time
 import traceback
 
+HERE = os.path.dirname(os.path.abspath(__file__))
 # The source tree stays clean: no __pycache__ beside the scripts.
 sys.dont_write_bytecode = True
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path[:0] = [HERE, os.path.normpath(os.path.join(HERE, "..", "..", "tools", "harness"))]
 
-from basics import Failure  # noqa: E402
 from scenarios import SCENARIOS  # noqa: E402
-from scene import Scene  # noqa: E402
+from zolven_harness.basics import Failure  # noqa: E402
+from zolven_harness.scene import Scene  # noqa: E402
 
 TOOLS = ("Xvfb", "trayer", "xdotool", "xwininfo", "xdpyinfo", "import")
+FIXTURE = os.path.join(HERE, "fixtures", "desktop.readings")
+
+
+def make_scene(name, artifacts):
+    """A scenario's world; its logs and screenshots go to a folder of its own in artifacts."""
+    folder = os.path.join(artifacts, name)
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    return Scene(folder, os.environ["ZOLVEN_E2E_EXE"], os.environ["ZOLVEN_E2E_MONITOR"], FIXTURE,
+                 prefix=f"zolven-e2e-{name}-")
 
 
 def run(name, artifacts):
@@ -32,7 +43,7 @@ def run(name, artifacts):
     started = time.monotonic()
     scene = None
     try:
-        scene = Scene(name, artifacts)
+        scene = make_scene(name, artifacts)
         SCENARIOS[name](scene)
         print(f"=== {name}: passed in {time.monotonic() - started:.1f} s")
         return True

@@ -2,20 +2,20 @@
 
 import os
 
-from basics import Failure, check, wait_for
-from device import decode_frame
-from scene import (CLOSE_BUTTON, CPU_CLOCK_VALUE, CPU_TEMP_VALUE, EXPAND_BUTTON,
-                   FAHRENHEIT_SWITCH, GPU_TEMP_VALUE, LANGUAGE_BAR, LANGUAGE_SLOT, SETTINGS_AREA)
-from xsession import WINDOW_W
+from zolven_harness.basics import Failure, check, wait_for
+from zolven_harness.frame import decode
+from zolven_harness.scene import (CLOSE_BUTTON, CPU_CLOCK_VALUE, CPU_TEMP_VALUE, EXPAND_BUTTON,
+                                  FAHRENHEIT_SWITCH, GPU_TEMP_VALUE, LANGUAGE_BAR, LANGUAGE_SLOT,
+                                  SETTINGS_AREA, WINDOW_W)
 
 # What fixtures/desktop.readings makes of every frame field.
 EXPECTED = {
-    "unit": 0, "cpu_temp": 61, "cpu_fan": 2345, "cpu_usage": 27, "cpu_clock": 3500,
-    "gpu_usage": 88, "gpu_clock": 1550, "gpu_mem_used": 70000, "gpu_mem_total": 131072,
-    "gpu_fan": 1650, "gpu_temp": 72, "ram_usage": 58,
+    "fahrenheit": 0, "cpu_temp": 61, "cpu_fan": 2345, "cpu_load": 27, "cpu_clock": 3500,
+    "gpu_load": 88, "gpu_clock": 1550, "gpu_mem_used": 70000, "gpu_mem_total": 131072,
+    "gpu_fan": 1650, "gpu_temp": 72, "ram_load": 58,
 }
 # The Fahrenheit switch hands over the CPU temperature once in its new unit.
-EXPECTED_F = dict(EXPECTED, unit=1, cpu_temp=141)
+EXPECTED_F = dict(EXPECTED, fahrenheit=1, cpu_temp=141)
 
 # Reading and value of each refresh match, as the log shows them.
 EXPECTED_MATCHES = (
@@ -35,7 +35,7 @@ CHECKS_BEFORE_FIRST_FRAME = 6
 def expect_frames(frames, expected, what):
     check(frames, f"no frames for {what}")
     for _, raw in frames:
-        fields = decode_frame(raw)
+        fields = decode(raw)
         if fields != expected:
             wrong = {k: (fields[k], expected[k]) for k in expected if fields[k] != expected[k]}
             raise Failure(f"{what}: frame {raw.hex(' ')} decodes with (got, expected) {wrong}")
@@ -151,14 +151,14 @@ def scenario_fahrenheit_and_quit(s):
     switch(True)
 
     # A hand edit while running leaves only the device line; the exit write restores the rest.
-    s.app.write_config(f"[DEVICE]\nPort={s.app.port}\n")
+    s.app.write_config(f"[DEVICE]\nPort={s.device.link}\n")
     code = s.quit_from_tray(program)
     check(code == 0, f"exit code {code} after Quit ZOLVEN")
     check(program.lines("Application exited with code: 0"), "no exit line with code 0")
     settings = s.app.settings()
     check(settings.get("GENERAL") == {"Auto Run": "true", "Show Fah": "true", "Language": "2"},
           f"config.ini after quitting: {settings}")
-    check(settings.get("DEVICE", {}).get("Port") == s.app.port, "the Port key was lost")
+    check(settings.get("DEVICE", {}).get("Port") == s.device.link, "the Port key was lost")
     check(not os.path.exists(s.app.lock_path), "the lock file is still there after quitting")
     with open(s.app.autostart_entry, encoding="utf-8") as f:
         check(f'Exec="{s.app.exe}"' in f.read(), "the autostart entry names another program")

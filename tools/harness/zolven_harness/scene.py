@@ -1,19 +1,19 @@
-"""One scenario's world, and the places in the window that a user clicks or looks at."""
+"""One run's world, and the places in the window that a user clicks or looks at."""
 
 import os
 import shutil
 
-from basics import Failure, check, wait_for
-from device import PtyDevice
-from program import AppDir, Program, make_workdir
-from xsession import WINDOW_H, WINDOW_W, XSession
+from .basics import Failure, check, wait_for
+from .device import PtyDevice
+from .program import AppDir, Program, make_workdir
+from .xsession import XSession
 
-FIXTURE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fixtures",
-                       "desktop.readings")
+WINDOW_W, WINDOW_H = 490, 800
 
 # Places in the 490 x 800 window, relative to its top-left corner.
 EXPAND_BUTTON = (450, 40)
-CLOSE_BUTTON = (445, 105)
+CLOSE_BUTTON = (445, 105)  # 30 px square, 10 px below the header, 30 px from the right edge
+GPU_CLOCK_ROW = (245, 477)  # the GPU panel at y 380, its rows from +40, 38 high
 FAHRENHEIT_SWITCH = (411, 699)
 LANGUAGE_BAR = (245, 739)
 LANGUAGE_SLOT = {0: (245, 704), 1: (245, 674), 2: (245, 644)}  # the list opens upward
@@ -25,21 +25,21 @@ SETTINGS_AREA = (45, 645, 400, 115)
 
 
 class Scene:
-    """One scenario's world: its X session, user directories, device and program runs."""
+    """One run's world: its X session, user directories, device and program runs, in a
+    temporary directory named from prefix; logs and screenshots go to artifacts. With
+    device=False there is neither a device nor a config.ini."""
 
-    def __init__(self, name, artifacts):
-        self.name = name
-        self.artifacts = os.path.join(artifacts, name)
-        shutil.rmtree(self.artifacts, ignore_errors=True)
-        os.makedirs(self.artifacts)
-        self.root = make_workdir(f"zolven-e2e-{name}-")
+    def __init__(self, artifacts, exe, monitor, readings, prefix="zolven-", screen=(1280, 1024),
+                 device=True):
+        self.artifacts = artifacts
+        self.root = make_workdir(prefix)
         self.programs = []
         self.x = None
-        self.device = PtyDevice(os.path.join(self.root, "dev", "ttyZOLVEN"))
+        self.device = PtyDevice(os.path.join(self.root, "dev", "ttyZOLVEN")) if device else None
         try:
-            self.app = AppDir(self.root, os.environ["ZOLVEN_E2E_EXE"],
-                              os.environ["ZOLVEN_E2E_MONITOR"], FIXTURE, self.device.link)
-            self.x = XSession(self.artifacts)
+            config = f"[DEVICE]\nPort={self.device.link}\n" if device else None
+            self.app = AppDir(self.root, exe, monitor, readings, config)
+            self.x = XSession(self.artifacts, screen)
         except BaseException:
             shutil.rmtree(self.root, ignore_errors=True)
             raise
@@ -56,17 +56,18 @@ class Scene:
 
     def close(self):
         for program in self.programs:
-            program.stop()
-        self.device.unplug()
-        # A killed program leaves the serial port's lock file behind; its name is the port's
-        # path, which lies in our temporary directory, so it is ours.
-        stale = "LCK.." + self.device.link.replace("/", "_")
-        for folder in ("/var/lock", "/run/lock", "/etc/locks", "/var/spool/locks",
-                       "/var/spool/uucp", "/tmp", "/var/tmp", "/var/lock/lockdev"):
-            try:
-                os.unlink(os.path.join(folder, stale))
-            except OSError:
-                pass
+            program.kill()
+        if self.device:
+            self.device.unplug()
+            # A killed program leaves the serial port's lock file behind; its name is the
+            # port's path, which lies in our temporary directory, so it is ours.
+            stale = "LCK.." + self.device.link.replace("/", "_")
+            for folder in ("/var/lock", "/run/lock", "/etc/locks", "/var/spool/locks",
+                           "/var/spool/uucp", "/tmp", "/var/tmp", "/var/lock/lockdev"):
+                try:
+                    os.unlink(os.path.join(folder, stale))
+                except OSError:
+                    pass
         if self.x:
             self.x.close()
         shutil.rmtree(self.root, ignore_errors=True)

@@ -1,24 +1,26 @@
 """An X server of its own (Xvfb) with Debian's trayer as the XEmbed tray; the pointer through
-xdotool, windows through xwininfo, screenshots through ImageMagick's import."""
+xdotool, windows through xwininfo (or in-process through Xlib, for polling), screenshots through
+ImageMagick's import."""
 
+import ctypes
 import os
 import re
 import select
 import subprocess
 import time
 
-from basics import TIMEOUT_SCALE, Failure, check, wait_for
-
-SCREEN_W, SCREEN_H = 1280, 1024
-WINDOW_W, WINDOW_H = 490, 800
+from .basics import TIMEOUT_SCALE, Failure, check, stop_process, wait_for
 
 
 class XSession:
-    """Xvfb on a display number it picks itself, with trayer docked at the bottom right."""
+    """Xvfb on a display number it picks itself, with trayer docked at the bottom right; its
+    logs go to workdir."""
 
-    def __init__(self, workdir):
+    def __init__(self, workdir, size=(1280, 1024)):
         self.workdir = workdir
+        self.size = size
         self.procs = []
+        self._view = None
         try:
             self._start()
         except BaseException:
@@ -32,7 +34,7 @@ class XSession:
         # -displayfd: the server takes the first free display and tells us which.
         self.procs.append(subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-             f"{SCREEN_W}x{SCREEN_H}x24", "-nolisten", "tcp", "-noreset"],
+             "%dx%dx24" % self.size, "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_end,), stdout=self._xvfb_log, stderr=subprocess.STDOUT))
         os.close(write_end)
         number = b""
@@ -76,16 +78,17 @@ class XSession:
 
     def close(self):
         for proc in reversed(self.procs):
-            if proc.poll() is None:
-                proc.terminate()
-                try:
-                    proc.wait(5)
-                except subprocess.TimeoutExpired:
-                    proc.kill()
-                    proc.wait()
+            stop_process(proc, 5)
         for log in ("_xvfb_log", "_trayer_log"):
             if hasattr(self, log):
                 getattr(self, log).close()
+
+    @property
+    def view(self):
+        """The window tree read in-process (XView), opened at first use."""
+        if self._view is None:
+            self._view = XView(self.display)
+        return self._view
 
     # Windows ------------------------------------------------------------------------------
 
@@ -151,14 +154,16 @@ class XSession:
 
     # Pointer and screen -------------------------------------------------------------------
 
-    def click(self, x, y, button=1):
+    def click(self, x, y, button=1, window=None):
+        """A click at (x, y) on the screen, or inside window (an X window id) when given."""
         # One command: the server takes the move before the press. (--sync would wait for a
         # move that never comes when the pointer is already there.)
-        self.run(["xdotool", "mousemove", str(x), str(y), "click", str(button)])
+        where = ["--window", str(window)] if window is not None else []
+        self.run(["xdotool", "mousemove", *where, str(x), str(y), "click", str(button)])
 
     def park_pointer(self):
         """Off every window, so no hover look is in a screenshot."""
-        self.run(["xdotool", "mousemove", str(SCREEN_W - 300), "300"])
+        self.run(["xdotool", "mousemove", str(self.size[0] - 300), "300"])
 
     def screenshot(self, path, box=None):
         args = ["import", "-window", "root"]
@@ -214,3 +219,102 @@ class Image:
                     abs(a[i + 2] - b[i + 2]) > 24:
                 differing += 1
         return differing / (len(a) // 3)
+
+
+class _XWindowAttributes(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_int), ("y", ctypes.c_int), ("width", ctypes.c_int),
+                ("height", ctypes.c_int), ("border_width", ctypes.c_int),
+                ("depth", ctypes.c_int), ("visual", ctypes.c_void_p),
+                ("root", ctypes.c_ulong), ("class_", ctypes.c_int),
+                ("bit_gravity", ctypes.c_int), ("win_gravity", ctypes.c_int),
+                ("backing_store", ctypes.c_int), ("backing_planes", ctypes.c_ulong),
+                ("backing_pixel", ctypes.c_ulong), ("save_under", ctypes.c_int),
+                ("colormap", ctypes.c_ulong), ("map_installed", ctypes.c_int),
+                ("map_state", ctypes.c_int), ("all_event_masks", ctypes.c_long),
+                ("your_event_mask", ctypes.c_long), ("do_not_propagate_mask", ctypes.c_long),
+                ("override_redirect", ctypes.c_int), ("screen", ctypes.c_void_p)]
+
+
+_ERROR_HANDLER = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
+IS_VIEWABLE = 2
+CLIENT_ID_MASK = 0x1FFFFF  # the X server's resource-id mask per client (Xvfb's)
+
+
+class XView:
+    """Reads the window tree in-process, cheap enough to poll every few milliseconds.
+    Windows may vanish between calls: X errors are ignored, not fatal."""
+
+    def __init__(self, display):
+        self.x = ctypes.cdll.LoadLibrary("libX11.so.6")
+        self.x.XOpenDisplay.restype = ctypes.c_void_p
+        self.x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        self.x.XDefaultRootWindow.restype = ctypes.c_ulong
+        self.x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        self.x.XQueryTree.argtypes = [ctypes.c_void_p, ctypes.c_ulong,
+                                      ctypes.POINTER(ctypes.c_ulong),
+                                      ctypes.POINTER(ctypes.c_ulong),
+                                      ctypes.POINTER(ctypes.POINTER(ctypes.c_ulong)),
+                                      ctypes.POINTER(ctypes.c_uint)]
+        self.x.XFetchName.argtypes = [ctypes.c_void_p, ctypes.c_ulong,
+                                      ctypes.POINTER(ctypes.c_char_p)]
+        self.x.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong,
+                                                ctypes.POINTER(_XWindowAttributes)]
+        self.x.XFree.argtypes = [ctypes.c_void_p]
+        self._handler = _ERROR_HANDLER(lambda d, e: 0)
+        self.x.XSetErrorHandler(self._handler)
+        self.dpy = self.x.XOpenDisplay(display.encode())
+        if not self.dpy:
+            raise RuntimeError("cannot open display " + display)
+        self.root = self.x.XDefaultRootWindow(self.dpy)
+
+    def children(self, w):
+        root, parent = ctypes.c_ulong(), ctypes.c_ulong()
+        kids, n = ctypes.POINTER(ctypes.c_ulong)(), ctypes.c_uint()
+        if not self.x.XQueryTree(self.dpy, w, ctypes.byref(root), ctypes.byref(parent),
+                                 ctypes.byref(kids), ctypes.byref(n)):
+            return []
+        out = [kids[i] for i in range(n.value)]
+        if kids:
+            self.x.XFree(kids)
+        return out
+
+    def name(self, w):
+        p = ctypes.c_char_p()
+        if not self.x.XFetchName(self.dpy, w, ctypes.byref(p)) or not p.value:
+            return ""
+        value = p.value.decode(errors="replace")
+        self.x.XFree(p)
+        return value
+
+    def attributes(self, w):
+        a = _XWindowAttributes()
+        return a if self.x.XGetWindowAttributes(self.dpy, w, ctypes.byref(a)) else None
+
+    def descendants(self, w):
+        stack = list(self.children(w))
+        while stack:
+            c = stack.pop()
+            yield c
+            stack.extend(self.children(c))
+
+    def tray_icon(self):
+        """The viewable window that the tray (trayer's "panel") has embedded from another
+        client: the first resource-id bits name the client that created a window."""
+        for top in self.children(self.root):
+            if self.name(top) != "panel":
+                continue
+            for w in self.descendants(top):
+                if w & ~CLIENT_ID_MASK != top & ~CLIENT_ID_MASK:
+                    a = self.attributes(w)
+                    if a and a.map_state == IS_VIEWABLE:
+                        return w
+        return None
+
+    def top_level(self, name, width):
+        """(window, viewable) for the top-level window called name of that width."""
+        for w in self.children(self.root):
+            if self.name(w) == name:
+                a = self.attributes(w)
+                if a and a.width == width:
+                    return w, a.map_state == IS_VIEWABLE
+        return None, False

@@ -9,14 +9,15 @@ import tempfile
 import threading
 import time
 
-from basics import TIMEOUT_SCALE, Failure, wait_for
+from .basics import TIMEOUT_SCALE, Failure, stop_process, wait_for
 
 
 class AppDir:
     """A directory holding the program's copy, config.dat, its readings and config.ini, and
-    the temporary home, lock and runtime directories of one user."""
+    the temporary home, lock and runtime directories of one user. Without config there is no
+    config.ini: the program starts as on a new machine."""
 
-    def __init__(self, root, exe, monitor, readings, port):
+    def __init__(self, root, exe, monitor, readings=None, config=None):
         self.root = root
         self.dir = os.path.join(root, "app")
         for sub in ("app", "home", "xdg", "tmp", "run", "dev"):
@@ -26,10 +27,11 @@ class AppDir:
         self.exe = os.path.join(self.dir, "ZOLVEN")
         shutil.copy2(exe, self.exe)
         shutil.copy2(monitor, os.path.join(self.dir, "config.dat"))
-        shutil.copy2(readings, os.path.join(self.dir, "config.readings"))
+        if readings:
+            shutil.copy2(readings, os.path.join(self.dir, "config.readings"))
         self.config_path = os.path.join(self.dir, "config.ini")
-        self.port = port
-        self.write_config(f"[DEVICE]\nPort={port}\n")
+        if config is not None:
+            self.write_config(config)
 
     @property
     def lock_path(self):
@@ -77,26 +79,34 @@ class AppDir:
                 group[key.replace("%20", " ")] = value
         return result
 
+    def remove(self):
+        shutil.rmtree(self.root, ignore_errors=True)
 
-# Variables of the caller's environment that would point the program elsewhere.
-_SCRUBBED = ("DBUS_SESSION_BUS_ADDRESS", "WAYLAND_DISPLAY", "QT_LOGGING_RULES",
-             "QT_MESSAGE_PATTERN", "ZOLVEN_READINGS", "ZOLVEN_MONITOR_CONFIG", "QT_QUICK_BACKEND",
-             "QT_QPA_PLATFORMTHEME", "QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS")
+
+def _scrubbed(name):
+    """Variables of the caller's environment that would point the program elsewhere: another
+    bus or display server (a tray outside our X session), Qt's and our own settings."""
+    return name.startswith(("QT_", "ZOLVEN_")) or name in ("DBUS_SESSION_BUS_ADDRESS",
+                                                          "WAYLAND_DISPLAY")
 
 
 class Program:
-    """One run of the program with its log captured line by line."""
+    """One run of the program (or of another executable, from the same directory and with the
+    same environment) with its output captured line by line, and written to log_path if given.
+    env adds to the environment."""
 
-    def __init__(self, app, xsession, log_path):
+    def __init__(self, app, xsession, log_path=None, executable=None, args=(), env=None):
         self.log_path = log_path
-        env = xsession.child_env(app.env())
-        for name in _SCRUBBED:
-            env.pop(name, None)
-        self._log = open(log_path, "w", encoding="utf-8")
+        full_env = {k: v for k, v in os.environ.items() if not _scrubbed(k)}
+        full_env.update(xsession.env)
+        full_env.update(app.env())
+        full_env.update(env or {})
+        self._log = open(log_path, "w", encoding="utf-8") if log_path else None
         self._lines = []  # (arrival time, text)
         self._lock = threading.Lock()
-        self.proc = subprocess.Popen([app.exe], cwd=app.dir, env=env, stdin=subprocess.DEVNULL,
-                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        self.proc = subprocess.Popen([executable or app.exe, *args], cwd=app.dir, env=full_env,
+                                     stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                     stderr=subprocess.STDOUT)
         self._reader = threading.Thread(target=self._read, daemon=True)
         self._reader.start()
 
@@ -105,8 +115,9 @@ class Program:
             text = raw.decode("utf-8", errors="replace").rstrip("\n")
             with self._lock:
                 self._lines.append((time.monotonic(), text))
-            self._log.write(text + "\n")
-            self._log.flush()
+            if self._log:
+                self._log.write(text + "\n")
+                self._log.flush()
 
     def lines(self, containing=None):
         with self._lock:
@@ -138,12 +149,21 @@ class Program:
         self._reader.join(10)
         return code
 
-    def stop(self):
+    def kill(self):
+        """SIGKILL: what is left of a scenario goes without a chance to tidy up."""
         if self.proc.poll() is None:
             self.proc.send_signal(signal.SIGKILL)
             self.proc.wait()
+        self._finish()
+
+    def terminate(self, seconds=10):
+        """SIGTERM, the way a session ends it; SIGKILL if it is still there after seconds."""
+        stop_process(self.proc, seconds)
+        self._finish()
+
+    def _finish(self):
         self._reader.join(10)
-        if not self._log.closed:
+        if self._log and not self._log.closed:
             self._log.close()
 
     # The per-pass and start-up dumps would bury everything else in a failure report.

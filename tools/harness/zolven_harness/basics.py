@@ -1,6 +1,8 @@
-"""What every part of the end-to-end driver shares: failures and waiting for conditions."""
+"""Failures and waiting for conditions."""
 
 import os
+import signal
+import subprocess
 import time
 
 # Deadlines are generous: a loaded two-core machine may take many seconds to start the program.
@@ -26,3 +28,15 @@ def wait_for(what, predicate, timeout=20.0, interval=0.1):
 def check(condition, message):
     if not condition:
         raise Failure(message)
+
+
+def stop_process(proc, seconds=10):
+    """SIGTERM, and SIGKILL if that does not end it within seconds; returns the exit code."""
+    if proc.poll() is not None:
+        return proc.returncode
+    proc.send_signal(signal.SIGTERM)
+    try:
+        return proc.wait(seconds)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        return proc.wait()

@@ -1,0 +1,6 @@
+"""What the end-to-end suite, the benchmarks and the screenshots share to run the real program:
+its frame and a pseudo-terminal for the device (frame, device), an X server with a tray
+(xsession), a user's directories and a run of the program (program), and the places in its
+window (scene). Python's standard library only.
+
+Scripts put this package's folder, tools/harness, on sys.path from their own location."""
