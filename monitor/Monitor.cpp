@@ -69,6 +69,16 @@ void Monitor::discover(const MonitorConfig& config)
     discoverGpus(config);
 }
 
+namespace {
+
+// NVIDIA's cards under their own driver; nouveau is read through sysfs like the others.
+bool usesNvml(const DisplayAdapter& a)
+{
+    return a.vendor == kVendorNvidia && a.driver != "nouveau";
+}
+
+} // namespace
+
 void Monitor::discoverGpus(const MonitorConfig& config)
 {
     Roots roots{config.sysRoot, config.procRoot};
@@ -77,7 +87,7 @@ void Monitor::discoverGpus(const MonitorConfig& config)
     bool anyNvidia = false;
     for (const auto& a : adapters) {
         (isIntegrated(a) ? integrated : discrete).push_back(&a);
-        anyNvidia = anyNvidia || a.vendor == kVendorNvidia;
+        anyNvidia = anyNvidia || usesNvml(a);
     }
 
     // NVML only for NVIDIA cards the tree shows, so that a fixture tree never meets the
@@ -123,7 +133,7 @@ void Monitor::discoverGpus(const MonitorConfig& config)
     for (const auto* list : {&discrete, &integrated}) {
         for (const DisplayAdapter* a : *list) {
             std::unique_ptr<Source> src;
-            if (a->vendor == kVendorNvidia) {
+            if (usesNvml(*a)) {
                 if (nvml::Device d = nvmlDeviceFor(*a))
                     src = discoverNvmlGpu(*m_nvml, d, a, m_catalogue);
             } else {
@@ -132,8 +142,21 @@ void Monitor::discoverGpus(const MonitorConfig& config)
             }
             if (src)
                 m_sources.push_back(std::move(src));
+            else if (usesNvml(*a))
+                m_catalogue.note(
+                    {"GPU",
+                     {},
+                     {},
+                     "NVIDIA card at " + a->address + " not answered by NVML (" +
+                         (config.nvmlLibrary.empty() ? "nvml = off" : config.nvmlLibrary) + ")"});
         }
     }
+    if (adapters.empty())
+        m_catalogue.note({"GPU",
+                          {},
+                          {},
+                          "no PCI display adapter (class 0x0300, 0x0302, 0x0380) in " + roots.sys +
+                              "/bus/pci/devices"});
 }
 
 void Monitor::closeSources()
