@@ -87,8 +87,9 @@ std::vector<std::unique_ptr<Source>> discoverFans(const std::vector<HwmonChip>& 
         for (int n : channels) {
             const bool isCpu = static_cast<int>(i) == cpuFan.chip && n == cpuFan.channel;
             const std::string input = hwmonInput(chip.dir, "fan", n);
+            KeptFile file(input);
             long long rpm = 0;
-            if (!isCpu && dropStill && (!readInt(input, rpm) || rpm <= 0))
+            if (!isCpu && dropStill && (!file.readInt(rpm) || rpm <= 0))
                 continue;
             if (sensor < 0)
                 sensor = cat.addSensor(SensorFans, chip.name);
@@ -101,7 +102,7 @@ std::vector<std::unique_ptr<Source>> discoverFans(const std::vector<HwmonChip>& 
                 cpuFanSensor = chip.name;
                 cpuFanFile = input;
             }
-            src->fans.push_back({slot, KeptFile(input)});
+            src->fans.push_back({slot, std::move(file)});
         }
         if (!src->fans.empty())
             sources.push_back(std::move(src));

@@ -178,11 +178,14 @@ public:
     void file(std::int32_t type, const char* unit, const std::string& label,
               const std::string& path, double scale, const std::string& why = {})
     {
-        if (path.empty() || !exists(path))
+        if (path.empty())
+            return;
+        KeptFile file(path);
+        if (!file.isOpen())
             return;
         const int slot = add(type, unit, label);
         if (slot >= 0) {
-            m_gpu.files.push_back({slot, KeptFile(path), scale});
+            m_gpu.files.push_back({slot, std::move(file), scale});
             note(label, path, why);
         }
     }
@@ -202,32 +205,38 @@ private:
 
 // The channel of a hwmon kind whose label is one of the given texts; fallback channel when
 // the driver gives no labels at all.
-std::string channelByLabel(const std::string& dir, const std::string& kind,
+std::string channelByLabel(const HwmonChip& hw, const std::string& kind,
                            std::initializer_list<const char*> labels, int fallback)
 {
-    if (dir.empty())
+    if (hw.dir.empty())
         return {};
-    const auto channels = hwmonChannels(dir, kind);
+    const auto channels = hwmonChannels(hw, kind);
     bool anyLabel = false;
     for (int n : channels) {
-        const std::string label = hwmonLabel(dir, kind, n);
+        const std::string label = hwmonLabel(hw, kind, n);
         anyLabel = anyLabel || !label.empty();
         for (const char* want : labels)
             if (label == want)
-                return hwmonInput(dir, kind, n);
+                return hwmonInput(hw.dir, kind, n);
     }
     if (anyLabel || fallback <= 0)
         return {};
     for (int n : channels)
         if (n == fallback)
-            return hwmonInput(dir, kind, n);
+            return hwmonInput(hw.dir, kind, n);
     return {};
 }
 
-std::string firstHwmon(const std::string& dir)
+// The card's hwmon directory, listed once for all the lookups of its discovery.
+HwmonChip firstHwmon(const std::string& dir)
 {
+    HwmonChip hw;
     const auto list = listNumbered(dir + "/hwmon", "hwmon");
-    return list.empty() ? std::string() : dir + "/hwmon/" + list.front();
+    if (!list.empty()) {
+        hw.dir = dir + "/hwmon/" + list.front();
+        hw.files = listDir(hw.dir);
+    }
+    return hw;
 }
 
 std::string firstDrmCard(const std::string& dir)
@@ -238,25 +247,24 @@ std::string firstDrmCard(const std::string& dir)
 
 // Percent of full speed: the PWM duty where the driver has pwm1, else the tachometer against
 // the fan's rated maximum. An RPM figure alone is never reported under the percent unit.
-void gpuFan(Builder& b, const std::string& hw)
+void gpuFan(Builder& b, const HwmonChip& hw)
 {
-    if (hw.empty())
-        return;
-    if (exists(hw + "/pwm1")) {
-        b.file(TypeFan, "%", "GPU Fan", hw + "/pwm1", 100.0 / 255.0, "pwm1 as percent of 255");
+    if (hwmonHas(hw, "pwm1")) {
+        b.file(TypeFan, "%", "GPU Fan", hw.dir + "/pwm1", 100.0 / 255.0, "pwm1 as percent of 255");
         return;
     }
     long long max = 0;
-    if (readInt(hw + "/fan1_max", max) && max > 0)
-        b.file(TypeFan, "%", "GPU Fan", hwmonInput(hw, "fan", 1), 100.0 / static_cast<double>(max),
+    if (hwmonHas(hw, "fan1_max") && readInt(hw.dir + "/fan1_max", max) && max > 0)
+        b.file(TypeFan, "%", "GPU Fan", hwmonInput(hw.dir, "fan", 1),
+               100.0 / static_cast<double>(max),
                "no pwm1: fan1_input as percent of fan1_max " + std::to_string(max) + " RPM");
 }
 
-std::string powerFile(const std::string& hw)
+std::string powerFile(const HwmonChip& hw)
 {
-    return hw.empty()                       ? std::string()
-           : exists(hw + "/power1_average") ? hw + "/power1_average"
-                                            : hw + "/power1_input";
+    return hw.dir.empty()                   ? std::string()
+           : hwmonHas(hw, "power1_average") ? hw.dir + "/power1_average"
+                                            : hw.dir + "/power1_input";
 }
 
 // radeon and nouveau: what their hwmon offers (temperature, fan, power); neither has a busy
@@ -264,13 +272,14 @@ std::string powerFile(const std::string& hw)
 void discoverHwmonGpu(const DisplayAdapter& a, bool integrated, Builder& b)
 {
     const GpuLabels& l = integrated ? integratedLabels() : discreteLabels();
-    const std::string hw = firstHwmon(a.dir);
-    b.file(TypeTemperature, kCelsius, l.temperature, hw.empty() ? hw : hwmonInput(hw, "temp", 1),
-           0.001, a.driver + " hwmon temp1");
+    const HwmonChip hw = firstHwmon(a.dir);
+    b.file(TypeTemperature, kCelsius, l.temperature,
+           hw.dir.empty() ? hw.dir : hwmonInput(hw.dir, "temp", 1), 0.001,
+           a.driver + " hwmon temp1");
     if (!integrated) {
         gpuFan(b, hw);
-        if (!hw.empty())
-            b.file(TypeOther, "RPM", "GPU Fan Speed", hwmonInput(hw, "fan", 1), 1.0);
+        if (!hw.dir.empty())
+            b.file(TypeOther, "RPM", "GPU Fan Speed", hwmonInput(hw.dir, "fan", 1), 1.0);
     }
     b.file(TypeOther, "W", "GPU Power", powerFile(hw), 1e-6);
 }
@@ -278,7 +287,7 @@ void discoverHwmonGpu(const DisplayAdapter& a, bool integrated, Builder& b)
 void discoverAmd(const DisplayAdapter& a, bool integrated, Builder& b, SysfsGpu& gpu)
 {
     const GpuLabels& l = integrated ? integratedLabels() : discreteLabels();
-    const std::string hw = firstHwmon(a.dir);
+    const HwmonChip hw = firstHwmon(a.dir);
     // Readings the program's rules use come first; extras follow and carry labels no rule
     // can mistake for them (no "GPU" in another temperature, no "clock" but the core's).
     b.file(TypeTemperature, kCelsius, l.temperature, channelByLabel(hw, "temp", {"edge"}, 1), 0.001,
@@ -307,8 +316,8 @@ void discoverAmd(const DisplayAdapter& a, bool integrated, Builder& b, SysfsGpu&
     b.file(TypeTemperature, kCelsius, "Memory Junction Temperature",
            channelByLabel(hw, "temp", {"mem"}, 0), 0.001);
     b.file(TypeClock, "MHz", "GPU Memory Frequency", channelByLabel(hw, "freq", {"mclk"}, 0), 1e-6);
-    if (!integrated && !hw.empty())
-        b.file(TypeOther, "RPM", "GPU Fan Speed", hwmonInput(hw, "fan", 1), 1.0);
+    if (!integrated && !hw.dir.empty())
+        b.file(TypeOther, "RPM", "GPU Fan Speed", hwmonInput(hw.dir, "fan", 1), 1.0);
     b.file(TypeOther, "W", "GPU Power", powerFile(hw), 1e-6);
 }
 
@@ -317,7 +326,7 @@ void discoverIntel(const DisplayAdapter& a, bool integrated, Builder& b, SysfsGp
 {
     const GpuLabels& l = integrated ? integratedLabels() : discreteLabels();
     const bool xe = a.driver == "xe";
-    const std::string hw = firstHwmon(a.dir);
+    const HwmonChip hw = firstHwmon(a.dir);
     // xe reports a package temperature; i915 reports none.
     if (xe)
         b.file(TypeTemperature, kCelsius, l.temperature, channelByLabel(hw, "temp", {"pkg"}, 0),
@@ -338,8 +347,8 @@ void discoverIntel(const DisplayAdapter& a, bool integrated, Builder& b, SysfsGp
     if (xe) {
         b.file(TypeTemperature, kCelsius, "Memory Temperature",
                channelByLabel(hw, "temp", {"vram"}, 0), 0.001);
-        if (!hw.empty())
-            b.file(TypeOther, "RPM", "GPU Fan Speed", hwmonInput(hw, "fan", 1), 1.0);
+        if (!hw.dir.empty())
+            b.file(TypeOther, "RPM", "GPU Fan Speed", hwmonInput(hw.dir, "fan", 1), 1.0);
     }
 }
 

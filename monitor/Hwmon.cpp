@@ -23,24 +23,9 @@ bool contains(const std::string& s, const char* part)
     return s.find(part) != std::string::npos;
 }
 
-bool hasFile(const HwmonChip& chip, const std::string& name)
-{
-    return std::binary_search(chip.files.begin(), chip.files.end(), name, naturalLess);
-}
-
-// Only files the listing showed are opened: most chips label few of their channels.
-std::string chipLabel(const HwmonChip& chip, const std::string& kind, int channel)
-{
-    const std::string file = kind + std::to_string(channel) + "_label";
-    std::string label;
-    if (hasFile(chip, file))
-        readLine(chip.dir + "/" + file, label);
-    return label;
-}
-
 bool chipInt(const HwmonChip& chip, const std::string& file, long long& out)
 {
-    return hasFile(chip, file) && readInt(chip.dir + "/" + file, out);
+    return hwmonHas(chip, file) && readInt(chip.dir + "/" + file, out);
 }
 
 std::string quoted(const std::string& s)
@@ -58,7 +43,7 @@ std::vector<Label> tempLabels(const HwmonChip& chip)
 {
     std::vector<Label> out;
     for (int n : hwmonChannels(chip, "temp"))
-        out.push_back({n, chipLabel(chip, "temp", n)});
+        out.push_back({n, hwmonLabel(chip, "temp", n)});
     return out;
 }
 
@@ -269,6 +254,21 @@ std::string hwmonLabel(const std::string& dir, const std::string& kind, int chan
     return label;
 }
 
+bool hwmonHas(const HwmonChip& chip, const std::string& file)
+{
+    return std::binary_search(chip.files.begin(), chip.files.end(), file, naturalLess);
+}
+
+// Most chips label few of their channels: a missing label file is not even opened.
+std::string hwmonLabel(const HwmonChip& chip, const std::string& kind, int channel)
+{
+    const std::string file = kind + std::to_string(channel) + "_label";
+    std::string label;
+    if (hwmonHas(chip, file))
+        readLine(chip.dir + "/" + file, label);
+    return label;
+}
+
 std::string hwmonInput(const std::string& dir, const std::string& kind, int channel)
 {
     return dir + "/" + kind + std::to_string(channel) + "_input";
@@ -325,7 +325,7 @@ CpuFanChoice findCpuFan(const std::vector<HwmonChip>& chips)
         if (isGpuHwmon(chip) || isPlatformFanDriver(chip.name))
             continue;
         for (int n : hwmonChannels(chip, "fan")) {
-            const std::string label = chipLabel(chip, "fan", n);
+            const std::string label = hwmonLabel(chip, "fan", n);
             if (namesCpuFan(label)) {
                 pick(i, n, "a fan labelled " + quoted(label));
                 return choice;
@@ -341,13 +341,22 @@ CpuFanChoice findCpuFan(const std::vector<HwmonChip>& chips)
         const HwmonChip& chip = chips[i];
         if (!isSuperIo(chip))
             continue;
+        // Most pwm outputs follow one of two or three sources: each label is read once.
+        std::vector<Label> seen;
+        auto sourceLabel = [&](int k) {
+            for (const auto& l : seen)
+                if (l.channel == k)
+                    return l.text;
+            seen.push_back({k, hwmonLabel(chip, "temp", k)});
+            return seen.back().text;
+        };
         for (int n : hwmonChannels(chip, "fan")) {
             if (bestRank == 2)
                 break;
             const std::string pwm = "pwm" + std::to_string(n);
             long long v = 0;
             if (chipInt(chip, pwm + "_temp_sel", v) && v > 0) {
-                const std::string label = chipLabel(chip, "temp", static_cast<int>(v));
+                const std::string label = sourceLabel(static_cast<int>(v));
                 const int rank = cpuSourceRank(label);
                 if (rank > bestRank) {
                     bestRank = rank;
@@ -378,7 +387,7 @@ CpuFanChoice findCpuFan(const std::vector<HwmonChip>& chips)
         if (!isPlatformFanDriver(chip.name))
             continue;
         for (int n : hwmonChannels(chip, "fan")) {
-            const std::string label = chipLabel(chip, "fan", n);
+            const std::string label = hwmonLabel(chip, "fan", n);
             // thinkpad_acpi labels no fans; its fan1 is the one that cools the CPU.
             if ((chip.name == "thinkpad" && n == 1) ||
                 (chip.name == "dell_smm" && label == "Processor Fan") ||

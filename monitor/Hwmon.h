@@ -23,6 +23,9 @@ std::vector<int> hwmonChannels(const std::string& dir, const std::string& kind);
 std::vector<int> hwmonChannels(const HwmonChip& chip, const std::string& kind);
 // The channel's label file, or "" when it has none.
 std::string hwmonLabel(const std::string& dir, const std::string& kind, int channel);
+// The same from a listed chip: only files the listing showed are opened.
+std::string hwmonLabel(const HwmonChip& chip, const std::string& kind, int channel);
+bool hwmonHas(const HwmonChip& chip, const std::string& file);
 std::string hwmonInput(const std::string& dir, const std::string& kind, int channel);
 
 // A temperature file in millidegrees and the label we report it under.
