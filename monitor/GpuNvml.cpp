@@ -155,7 +155,7 @@ std::unique_ptr<Source> discoverNvmlGpu(const nvml::Api& api, void* device,
             return true;
         };
     b.add(temperature, {{TypeTemperature, ReadingNone, kCelsius, "GPU Temperature"}},
-          "nvmlDeviceGetTemperature");
+          "nvmlDeviceGetTemperature(V)");
 
     std::function<bool(double*)> utilization;
     if (api.utilization)
