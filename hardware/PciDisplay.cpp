@@ -101,9 +101,11 @@ std::vector<PciDisplayDevice> pciDisplayDevices(const std::string& sysRoot)
         const unsigned baseSub = cls >> 8;
         if (baseSub != 0x0300 && baseSub != 0x0302 && baseSub != 0x0380)
             continue;
-        if (!readHexAttribute(dev.dir + "/vendor", dev.vendor) ||
-            !readHexAttribute(dev.dir + "/device", dev.device))
+        if (!readHexAttribute(dev.dir + "/vendor", dev.vendor))
             continue;
+        // A device id the tree lacks still leaves a card of a known maker: it is only unnamed.
+        if (!readHexAttribute(dev.dir + "/device", dev.device))
+            dev.device = 0;
         dev.driver = driverOf(dev.dir);
         out.push_back(std::move(dev));
     }

@@ -12,6 +12,7 @@ void Catalogue::clear()
     m_nextIndex.clear();
     m_heads.clear();
     m_slots.clear();
+    m_choices.clear();
 }
 
 void Catalogue::growTo(std::int32_t sensors)

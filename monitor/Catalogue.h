@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zolven::monitor {
@@ -18,6 +19,16 @@ struct SensorInfo
 {
     std::int32_t location = 0;
     std::string name;
+};
+
+// Why a metric comes from where it does (or what was looked for when it is missing): written
+// once at discovery, for a user's report.
+struct Choice
+{
+    std::string metric; // "CPU temperature", "CPU fan", "GPU temperature", ...
+    std::string sensor; // the sensor it belongs to, or "" when none was found
+    std::string file;   // what is read each pass, or "" when none was found
+    std::string why;
 };
 
 struct ReadingInfo
@@ -49,6 +60,9 @@ public:
 
     // Forgets trailing sensors that got no reading.
     void dropEmptyTail();
+
+    void note(Choice choice) { m_choices.push_back(std::move(choice)); }
+    const std::vector<Choice>& choices() const { return m_choices; }
 
     std::int32_t sensorCount() const { return static_cast<std::int32_t>(m_sensors.size()); }
     int readingCount() const { return static_cast<int>(m_slots.size()); }
@@ -90,6 +104,7 @@ private:
     std::vector<int> m_nextIndex;
     std::vector<int> m_heads; // sensor * kSlotsPerSensor + index -> first slot
     std::vector<Slot> m_slots;
+    std::vector<Choice> m_choices;
 };
 
 } // namespace zolven::monitor

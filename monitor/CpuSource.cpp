@@ -19,6 +19,8 @@ struct TempReading
 {
     int slot;
     KeptFile file; // millidegrees Celsius
+    // Without a package channel: the hottest of these cores, in place of file.
+    std::vector<KeptFile> hottestOf;
 };
 
 struct ClockReading
@@ -64,8 +66,19 @@ public:
     {
         long long v = 0;
         for (auto& t : temps) {
-            if (t.file.readInt(v))
-                cat.set(t.slot, static_cast<double>(v) / 1000.0);
+            bool any = false;
+            long long hottest = 0;
+            for (const auto& core : t.hottestOf)
+                if (core.readInt(v) && (!any || v > hottest)) {
+                    hottest = v;
+                    any = true;
+                }
+            if (t.hottestOf.empty() && t.file.readInt(v)) {
+                hottest = v;
+                any = true;
+            }
+            if (any)
+                cat.set(t.slot, static_cast<double>(hottest) / 1000.0);
             else
                 cat.invalidate(t.slot);
         }
@@ -172,11 +185,21 @@ std::unique_ptr<Source> discoverCpu(const Roots& roots, const std::vector<HwmonC
         cat.addSensor(SensorProcessor, model.empty() ? "CPU" : "CPU: " + model);
 
     const CpuTemperaturePlan plan = planCpuTemperature(roots, chips);
-    if (!plan.packagePath.empty()) {
+    std::string files = plan.packagePath;
+    if (!plan.packagePath.empty() || !plan.hottestOf.empty()) {
         const int slot =
             cat.addReading(sensor, TypeTemperature, ReadingProcessor, kCelsius, "CPU Package");
-        src->temps.push_back({slot, KeptFile(plan.packagePath)});
+        TempReading t{slot, KeptFile(), {}};
+        if (plan.hottestOf.empty())
+            t.file.open(plan.packagePath);
+        for (const auto& core : plan.hottestOf) {
+            t.hottestOf.emplace_back(core);
+            files += (files.empty() ? "" : " ") + core;
+        }
+        src->temps.push_back(std::move(t));
     }
+    cat.note({"CPU temperature", files.empty() ? std::string() : cat.sensor(sensor).name, files,
+              plan.why});
 
     src->stat.open(roots.proc + "/stat");
     std::string statText;
@@ -220,11 +243,21 @@ std::unique_ptr<Source> discoverCpu(const Roots& roots, const std::vector<HwmonC
     for (auto& c : src->clocks)
         c.slot = cat.addReading(sensor, TypeClock, ReadingProcessor, "MHz",
                                 "Core #" + std::to_string(c.cpu) + " Clock");
+    cat.note({"CPU load", cpus.empty() ? std::string() : cat.sensor(sensor).name,
+              cpus.empty() ? std::string() : roots.proc + "/stat",
+              cpus.empty() ? "no cpu lines in /proc/stat" : "busy over total ticks of /proc/stat"});
+    const std::string clockFile = src->clocks.empty()      ? std::string()
+                                  : src->clocksFromCpuinfo ? roots.proc + "/cpuinfo"
+                                                           : src->clocks.front().cpufreq.path();
+    cat.note({"CPU clock", clockFile.empty() ? std::string() : cat.sensor(sensor).name, clockFile,
+              clockFile.empty() ? "looked for cpufreq per CPU and \"cpu MHz\" in /proc/cpuinfo"
+              : src->clocksFromCpuinfo ? "no cpufreq: \"cpu MHz\" of /proc/cpuinfo, per CPU"
+                                       : "cpufreq, one file per CPU (the first shown)"});
 
     for (const auto& extra : plan.extras) {
         const int slot =
             cat.addReading(sensor, TypeTemperature, ReadingProcessor, kCelsius, extra.label);
-        src->temps.push_back({slot, KeptFile(extra.path)});
+        src->temps.push_back({slot, KeptFile(extra.path), {}});
     }
     for (int cpu : cpus)
         src->cores.push_back({cat.addReading(sensor, TypeUsage, ReadingProcessor, "%",

@@ -52,30 +52,44 @@ std::vector<std::unique_ptr<Source>> discoverFans(const std::vector<HwmonChip>& 
 {
     std::string pinChip;
     int pinChannel = -1;
-    const bool pinned = parsePin(pinnedCpuFan, pinChip, pinChannel);
+    CpuFanChoice cpuFan;
+    if (parsePin(pinnedCpuFan, pinChip, pinChannel)) {
+        for (std::size_t i = 0; i < chips.size() && cpuFan.chip < 0; ++i)
+            if (chips[i].name == pinChip && !isGpuHwmon(chips[i])) {
+                cpuFan.chip = static_cast<int>(i);
+                cpuFan.channel = pinChannel;
+            }
+        cpuFan.why = cpuFan.chip >= 0 ? "cpu_fan = " + pinnedCpuFan + " in monitor.conf"
+                                      : "cpu_fan = " + pinnedCpuFan +
+                                            " in monitor.conf names no chip with fans here";
+    } else {
+        cpuFan = findCpuFan(chips);
+        if (!pinnedCpuFan.empty())
+            cpuFan.why = "cpu_fan = " + pinnedCpuFan + " is not <chip>/fan<N>; " + cpuFan.why;
+    }
 
     std::vector<std::unique_ptr<Source>> sources;
-    bool cpuFanTaken = false;
+    std::string cpuFanSensor, cpuFanFile;
     int systemFanNumber = 1;
-    for (const auto& chip : chips) {
+    for (std::size_t i = 0; i < chips.size(); ++i) {
+        const HwmonChip& chip = chips[i];
         if (isGpuHwmon(chip))
             continue;
-        const auto channels = hwmonChannels(chip.dir, "fan");
+        const auto channels = hwmonChannels(chip, "fan");
         if (channels.empty())
             continue;
-        int cpuFan = -1;
-        if (pinned)
-            cpuFan = chip.name == pinChip ? pinChannel : -1;
-        else if (!cpuFanTaken)
-            cpuFan = findCpuFan(chip.dir);
+        // Super-I/O headers with nothing plugged in read 0; a laptop's or a board
+        // controller's fan that stands still now may spin up later.
+        const bool dropStill = isSuperIo(chip);
 
         auto src = std::make_unique<FanSource>();
         std::int32_t sensor = -1;
         for (int n : channels) {
-            const bool isCpu = n == cpuFan && !cpuFanTaken;
+            const bool isCpu = static_cast<int>(i) == cpuFan.chip && n == cpuFan.channel;
+            const std::string input = hwmonInput(chip.dir, "fan", n);
+            KeptFile file(input);
             long long rpm = 0;
-            // Headers with nothing plugged in read 0; the CPU fan stays even when stopped.
-            if (!isCpu && (!readInt(hwmonInput(chip.dir, "fan", n), rpm) || rpm <= 0))
+            if (!isCpu && dropStill && (!file.readInt(rpm) || rpm <= 0))
                 continue;
             if (sensor < 0)
                 sensor = cat.addSensor(SensorFans, chip.name);
@@ -84,12 +98,16 @@ std::vector<std::unique_ptr<Source>> discoverFans(const std::vector<HwmonChip>& 
             const int slot = cat.addReading(sensor, TypeFan, ReadingNone, "RPM", label);
             if (slot < 0)
                 break;
-            cpuFanTaken = cpuFanTaken || isCpu;
-            src->fans.push_back({slot, KeptFile(hwmonInput(chip.dir, "fan", n))});
+            if (isCpu) {
+                cpuFanSensor = chip.name;
+                cpuFanFile = input;
+            }
+            src->fans.push_back({slot, std::move(file)});
         }
         if (!src->fans.empty())
             sources.push_back(std::move(src));
     }
+    cat.note({"CPU fan", cpuFanSensor, cpuFanFile, cpuFan.why});
     return sources;
 }
 

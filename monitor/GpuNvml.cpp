@@ -13,7 +13,16 @@ namespace {
 using namespace abi;
 using nvml::kSuccess;
 
-constexpr double kMiB = 1024.0 * 1024.0;
+constexpr unsigned long long kBytesPerMiB = 1024ULL * 1024ULL;
+
+// Whole MB, so that the program's used plus available adds up to what the card offers.
+void wholeMb(unsigned long long used, unsigned long long free, double* v)
+{
+    const unsigned long long usedMb = used / kBytesPerMiB;
+    const unsigned long long sumMb = (used + free + kBytesPerMiB / 2) / kBytesPerMiB;
+    v[0] = static_cast<double>(usedMb);
+    v[1] = static_cast<double>(sumMb > usedMb ? sumMb - usedMb : 0);
+}
 
 // Each reading is one NVML query; several readings may share one query's result.
 struct Query
@@ -54,6 +63,19 @@ struct Reading
     const char* label;
 };
 
+struct MetricLabel
+{
+    const char* label;
+    const char* metric;
+};
+constexpr MetricLabel kMetrics[] = {
+    {"GPU Temperature", "GPU temperature"},
+    {"GPU Core Load", "GPU load"},
+    {"GPU Clock", "GPU clock"},
+    {"GPU Fan", "GPU fan"},
+    {"GPU Memory Allocated", "GPU memory"},
+};
+
 class Builder
 {
 public:
@@ -63,7 +85,8 @@ public:
 
     // Declares the readings only when the query answers now: a card that does not support it
     // (NOT_SUPPORTED, NO_PERMISSION) would never answer. A sleeping card is not asked.
-    void add(std::function<bool(double*)> run, std::initializer_list<Reading> readings)
+    void add(std::function<bool(double*)> run, std::initializer_list<Reading> readings,
+             const char* call = nullptr)
     {
         double probe[4];
         if (!run || (m_probe && !run(probe)))
@@ -76,6 +99,11 @@ public:
             q.slots.push_back(slot);
         }
         m_gpu.queries.push_back(std::move(q));
+        if (call)
+            for (const auto& r : readings)
+                for (const auto& m : kMetrics)
+                    if (std::strcmp(r.label, m.label) == 0)
+                        m_cat.note({m.metric, m_cat.sensor(m_sensor).name, call, "NVML"});
     }
 
 private:
@@ -126,7 +154,8 @@ std::unique_ptr<Source> discoverNvmlGpu(const nvml::Api& api, void* device,
             v[0] = t;
             return true;
         };
-    b.add(temperature, {{TypeTemperature, ReadingNone, kCelsius, "GPU Temperature"}});
+    b.add(temperature, {{TypeTemperature, ReadingNone, kCelsius, "GPU Temperature"}},
+          "nvmlDeviceGetTemperature(V)");
 
     std::function<bool(double*)> utilization;
     if (api.utilization)
@@ -138,8 +167,10 @@ std::unique_ptr<Source> discoverNvmlGpu(const nvml::Api& api, void* device,
             v[1] = u.memory;
             return true;
         };
-    b.add(utilization, {{TypeUsage, ReadingNone, "%", "GPU Core Load"},
-                        {TypeUsage, ReadingNone, "%", "Memory Controller Load"}});
+    b.add(utilization,
+          {{TypeUsage, ReadingNone, "%", "GPU Core Load"},
+           {TypeUsage, ReadingNone, "%", "Memory Controller Load"}},
+          "nvmlDeviceGetUtilizationRates");
 
     auto clock = [a, d](int which) -> std::function<bool(double*)> {
         if (!a->clock)
@@ -152,7 +183,8 @@ std::unique_ptr<Source> discoverNvmlGpu(const nvml::Api& api, void* device,
             return true;
         };
     };
-    b.add(clock(nvml::kClockGraphics), {{TypeClock, ReadingNone, "MHz", "GPU Clock"}});
+    b.add(clock(nvml::kClockGraphics), {{TypeClock, ReadingNone, "MHz", "GPU Clock"}},
+          "nvmlDeviceGetClockInfo (graphics)");
 
     std::function<bool(double*)> fan;
     if (api.fanSpeed)
@@ -163,7 +195,7 @@ std::unique_ptr<Source> discoverNvmlGpu(const nvml::Api& api, void* device,
             v[0] = percent;
             return true;
         };
-    b.add(fan, {{TypeFan, ReadingNone, "%", "GPU Fan"}});
+    b.add(fan, {{TypeFan, ReadingNone, "%", "GPU Fan"}}, "nvmlDeviceGetFanSpeed");
 
     // _v2 leaves reserved memory out of "used", which is what an application can allocate.
     std::function<bool(double*)> memory;
@@ -173,8 +205,7 @@ std::unique_ptr<Source> discoverNvmlGpu(const nvml::Api& api, void* device,
             m.version = nvml::kMemoryV2Version;
             if (a->memoryV2(d, &m) != kSuccess)
                 return false;
-            v[0] = static_cast<double>(m.used) / kMiB;
-            v[1] = static_cast<double>(m.free) / kMiB;
+            wholeMb(m.used, m.free, v);
             return true;
         };
         double probe[2];
@@ -186,12 +217,13 @@ std::unique_ptr<Source> discoverNvmlGpu(const nvml::Api& api, void* device,
             nvml::Memory m{};
             if (a->memory(d, &m) != kSuccess)
                 return false;
-            v[0] = static_cast<double>(m.used) / kMiB;
-            v[1] = static_cast<double>(m.free) / kMiB;
+            wholeMb(m.used, m.free, v);
             return true;
         };
-    b.add(memory, {{TypeOther, ReadingGpuMemory, "MB", "GPU Memory Allocated"},
-                   {TypeOther, ReadingGpuMemory, "MB", "GPU Memory Available"}});
+    b.add(memory,
+          {{TypeOther, ReadingGpuMemory, "MB", "GPU Memory Allocated"},
+           {TypeOther, ReadingGpuMemory, "MB", "GPU Memory Available"}},
+          "nvmlDeviceGetMemoryInfo, in whole MB");
 
     b.add(clock(nvml::kClockMemory), {{TypeClock, ReadingNone, "MHz", "GPU Memory Frequency"}});
 

@@ -14,13 +14,18 @@ struct HwmonChip
 {
     std::string dir; // where the tempN_/fanN_ attributes live
     std::string name;
+    std::vector<std::string> files; // the directory's entries, listed once at discovery
 };
 
 std::vector<HwmonChip> listHwmonChips(const Roots& roots);
 // Channel numbers N for which <kind>N_input exists ("temp", "fan", "in"), ascending.
 std::vector<int> hwmonChannels(const std::string& dir, const std::string& kind);
+std::vector<int> hwmonChannels(const HwmonChip& chip, const std::string& kind);
 // The channel's label file, or "" when it has none.
 std::string hwmonLabel(const std::string& dir, const std::string& kind, int channel);
+// The same from a listed chip: only files the listing showed are opened.
+std::string hwmonLabel(const HwmonChip& chip, const std::string& kind, int channel);
+bool hwmonHas(const HwmonChip& chip, const std::string& file);
 std::string hwmonInput(const std::string& dir, const std::string& kind, int channel);
 
 // A temperature file in millidegrees and the label we report it under.
@@ -34,18 +39,33 @@ struct CpuTemperaturePlan
 {
     std::string source; // driver or thermal zone type that won, for the record
     std::string packagePath;
+    // A CPU without a package channel (coretemp before Sandy Bridge): the hottest of these.
+    std::vector<std::string> hottestOf;
     std::vector<TempFile> extras; // per-core or per-CCD, labelled so no CPU rule can match
+    std::string why;              // the step that chose it, or what was looked for
 };
 
-// coretemp "Package id 0" > zenpower/k10temp "Tdie" > "Tctl" > thermal zones
-// x86_pkg_temp > cpu-thermal > acpitz (a board zone, not necessarily the CPU).
+// The CPU's own driver (coretemp "Package id 0", else its hottest core; zenpower/k10temp
+// "Tdie" > "Tctl" > an unlabelled temp1), then a board, EC or laptop driver's CPU
+// temperature, then thermal zones x86_pkg_temp > cpu-thermal > acpitz (a board zone, not
+// necessarily the CPU).
 CpuTemperaturePlan planCpuTemperature(const Roots& roots, const std::vector<HwmonChip>& chips);
 
 // hwmon drivers of graphics cards: their readings belong to the GPU sensors.
 bool isGpuHwmon(const HwmonChip& chip);
+// Motherboard super-I/O chips, whose unused headers read 0 RPM.
+bool isSuperIo(const HwmonChip& chip);
 
-// The chip's CPU fan channel, or -1: a fan labelled cpu/processor, else on nct67xx-like
-// chips the fan whose pwm follows a CPU temperature source (CPUTIN, PECI, SB-TSI).
-int findCpuFan(const std::string& chipDir);
+struct CpuFanChoice
+{
+    int chip = -1; // index into the chip list, -1 for none
+    int channel = -1;
+    std::string why;
+};
+
+// Ranked across all chips: a fan labelled as the CPU's own (never an "opt", pump or AIO
+// header), then a super-I/O fan whose PWM follows a CPU temperature source, then a laptop's
+// platform fan.
+CpuFanChoice findCpuFan(const std::vector<HwmonChip>& chips);
 
 } // namespace zolven::monitor

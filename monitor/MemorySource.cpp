@@ -41,13 +41,17 @@ std::unique_ptr<Source> discoverMemory(const Roots& roots, Catalogue& cat)
     std::string text;
     double percent = 0, used = 0, available = 0;
     if (!src->meminfo.open(roots.proc + "/meminfo") || !src->meminfo.read(text) ||
-        !memoryLoad(parseMemInfo(text), percent, used, available))
+        !memoryLoad(parseMemInfo(text), percent, used, available)) {
+        cat.note({"RAM load", {}, {}, "looked for MemTotal and MemAvailable in /proc/meminfo"});
         return nullptr;
+    }
     const std::int32_t sensor = cat.addSensor(SensorSystemMemory, "System Memory");
     src->loadSlot = cat.addReading(sensor, TypeOther, ReadingNone, "%", "Physical Memory Load");
     src->usedSlot = cat.addReading(sensor, TypeOther, ReadingNone, "MB", "Physical Memory Used");
     src->availableSlot =
         cat.addReading(sensor, TypeOther, ReadingNone, "MB", "Physical Memory Available");
+    cat.note({"RAM load", "System Memory", roots.proc + "/meminfo",
+              "MemTotal less MemAvailable (free, buffers and cached on old kernels)"});
     return src;
 }
 

@@ -68,6 +68,16 @@ void Monitor::discover(const MonitorConfig& config)
     discoverGpus(config);
 }
 
+namespace {
+
+// NVIDIA's cards under their own driver; nouveau is read through sysfs like the others.
+bool usesNvml(const hardware::PciDisplayDevice& a)
+{
+    return a.vendor == hardware::kVendorNvidia && a.driver != "nouveau";
+}
+
+} // namespace
+
 void Monitor::discoverGpus(const MonitorConfig& config)
 {
     using hardware::PciDisplayDevice;
@@ -76,7 +86,7 @@ void Monitor::discoverGpus(const MonitorConfig& config)
     bool anyNvidia = false;
     for (const auto& a : adapters) {
         (isIntegrated(a) ? integrated : discrete).push_back(&a);
-        anyNvidia = anyNvidia || a.vendor == hardware::kVendorNvidia;
+        anyNvidia = anyNvidia || usesNvml(a);
     }
 
     // NVML only for NVIDIA cards the tree shows, so that a fixture tree never meets the
@@ -122,7 +132,7 @@ void Monitor::discoverGpus(const MonitorConfig& config)
     for (const auto* list : {&discrete, &integrated}) {
         for (const PciDisplayDevice* a : *list) {
             std::unique_ptr<Source> src;
-            if (a->vendor == hardware::kVendorNvidia) {
+            if (usesNvml(*a)) {
                 if (nvml::Device d = nvmlDeviceFor(*a))
                     src = discoverNvmlGpu(*m_nvml, d, a, m_catalogue);
             } else {
@@ -131,8 +141,20 @@ void Monitor::discoverGpus(const MonitorConfig& config)
             }
             if (src)
                 m_sources.push_back(std::move(src));
+            else if (usesNvml(*a))
+                m_catalogue.note(
+                    {"GPU",
+                     {},
+                     {},
+                     "NVIDIA card at " + a->address + " not answered by NVML (" +
+                         (config.nvmlLibrary.empty() ? "nvml = off" : config.nvmlLibrary) + ")"});
         }
     }
+    if (adapters.empty())
+        m_catalogue.note({"GPU",
+                          {},
+                          {},
+                          "no PCI display-class device in " + config.sysRoot + "/bus/pci/devices"});
 }
 
 void Monitor::closeSources()

@@ -95,6 +95,23 @@ private slots:
             << "intel-laptop" << QStringList{"Intel(R) Iris(R) Xe Graphics"}
             << QVector<int>{61, 30, 2100, 2400, 300, 100, 0, 0, 0, 0, ramLoad(16069236, 9120440)}
             << false;
+        // Machines from published captures. Whole MB: used plus available is the card's
+        // 8176 MB, not a megabyte short.
+        QTest::newRow("amdgpu-vram")
+            << "amdgpu-vram" << QStringList{}
+            << QVector<int>{0, 30, 0, 0, 0, 0, 0, 6497, 8176, 0, ramLoad(8000000, 6000000)} << true;
+        QTest::newRow("amdgpu-fan-max")
+            << "amdgpu-fan-max" << QStringList{}
+            << QVector<int>{0, 30, 0, 0, 0, 0, 12, 0, 0, 37, ramLoad(8000000, 6000000)} << true;
+        QTest::newRow("thinkpad-x390")
+            << "thinkpad-x390" << QStringList{}
+            << QVector<int>{49, 30, 0, 0, 0, 0, 0, 0, 0, 0, ramLoad(8000000, 6000000)} << false;
+        QTest::newRow("asus-ec-z270")
+            << "asus-ec-z270" << QStringList{}
+            << QVector<int>{33, 30, 0, 0, 0, 0, 0, 0, 0, 0, ramLoad(8000000, 6000000)} << false;
+        QTest::newRow("core2-nouveau")
+            << "core2-nouveau" << QStringList{}
+            << QVector<int>{43, 30, 0, 0, 0, 0, 0, 0, 0, 40, ramLoad(8000000, 6000000)} << true;
     }
 
     void elevenMetrics()

@@ -249,6 +249,137 @@ private slots:
         QVERIFY(findLabel(seen, "System Fan #1"));
     }
 
+    // Machines built from sensor captures published outside the project (each fixture's
+    // README names its source): "label=value" must be reported, "label" must be absent.
+    void capturedMachines_data()
+    {
+        QTest::addColumn<QString>("profile");
+        QTest::addColumn<QStringList>("want");
+        QTest::addColumn<QStringList>("absent");
+        // k10temp of families 10h-16h has one unlabelled temperature; radeon has no busy,
+        // clock or fan file in this capture, but its temperature.
+        QTest::newRow("k10temp, radeon")
+            << "k10temp-radeon" << QStringList{"CPU Package=46.5", "GPU Temperature=46"}
+            << QStringList{"CPU Fan", "GPU Fan", "GPU Core Load"};
+        // Core 2 has no package channel: the hottest core. nouveau through its hwmon.
+        QTest::newRow("Core 2, nouveau")
+            << "core2-nouveau"
+            << QStringList{"CPU Package=43", "CPU Core #1=43", "GPU Temperature=40"}
+            << QStringList{"GPU Fan"};
+        QTest::newRow("Atom, cores only")
+            << "atom-ionitx" << QStringList{"CPU Package=8", "CPU Core #0=8", "CPU Core #1=7"}
+            << QStringList{};
+        // No CPU driver: the EC's CPU temperature. CPU_Opt is the optional header, never the
+        // CPU fan; a board controller's fans stay even at 0 RPM.
+        QTest::newRow("asus-ec Z270")
+            << "asus-ec-z270" << QStringList{"CPU Package=33", "System Fan #1=730"}
+            << QStringList{"CPU Fan"};
+        QTest::newRow("asus-ec X470")
+            << "asus-ec-x470"
+            << QStringList{"CPU Package=62", "System Fan #1=0", "System Fan #2=1769"}
+            << QStringList{"CPU Fan"};
+        // thinkpad_acpi labels no fans; its fan1 standing still is still the CPU fan.
+        QTest::newRow("ThinkPad") << "thinkpad-x390"
+                                  << QStringList{"CPU Package=49", "CPU Fan=0", "CPU Core #1=49"}
+                                  << QStringList{"System Fan #1"};
+        // No pwm1: the tachometer against fan1_max, as a percent; the RPM figure apart.
+        QTest::newRow("amdgpu, fan1_max") << "amdgpu-fan-max"
+                                          << QStringList{"GPU Fan=12.375",
+                                                         "GPU Fan Speed=396",
+                                                         "GPU Temperature=37",
+                                                         "Hot Spot Temperature=39",
+                                                         "Memory Junction Temperature=60",
+                                                         "GPU Power=19"}
+                                          << QStringList{"CPU Package"};
+        // Whole MB that add up to the card's 8176.
+        QTest::newRow("amdgpu, memory")
+            << "amdgpu-vram"
+            << QStringList{"GPU Memory Allocated=6497", "GPU Memory Available=1679"}
+            << QStringList{"GPU Temperature"};
+        // Super-I/O headers reading 0 are dropped; no pwm source in the capture: no CPU fan.
+        QTest::newRow("nct6798, APU")
+            << "nct6798-apu"
+            << QStringList{"CPU Package=31", "Graphics GT Temperature=28", "System Fan #1=1869",
+                           "System Fan #2=1648", "System Fan #3=1542"}
+            << QStringList{"CPU Fan", "System Fan #4"};
+    }
+
+    void capturedMachines()
+    {
+        QFETCH(QString, profile);
+        QFETCH(QStringList, want);
+        QFETCH(QStringList, absent);
+        Fixture pc(profile);
+        QVERIFY(pc.isValid());
+        Monitor m;
+        QCOMPARE(m.initialize(64, pc.config()), 0);
+        const auto seen = enumerate(m);
+        for (const QString& w : want) {
+            const auto label = w.section('=', 0, 0).toStdString();
+            QVERIFY2(findLabel(seen, label), label.c_str());
+            QCOMPARE(valueOf(seen, label), w.section('=', 1).toDouble());
+        }
+        for (const QString& a : absent)
+            QVERIFY2(!findLabel(seen, a.toStdString()), qPrintable(a));
+        // Nothing but the package may carry a label the CPU temperature rule takes.
+        for (const auto& s : seen)
+            if (s.fields.label != "CPU Package" && s.fields.readingLocation == 10 &&
+                s.fields.type == 1)
+                QVERIFY2(s.fields.label.compare(0, 9, "CPU Core ") == 0 ||
+                             s.fields.label.compare(0, 8, "CPU CCD ") == 0,
+                         s.fields.label.c_str());
+    }
+
+    void cpuFanRanking()
+    {
+        // A pwm that follows the CPU's own reading (SMBus master 0 on AMD boards) beats one
+        // that follows CPUTIN, whichever comes first.
+        Fixture pc(QStringLiteral("nct6798-apu"));
+        pc.write("sys/class/hwmon/hwmon0/pwm2_temp_sel", "2\n"); // CPUTIN
+        pc.write("sys/class/hwmon/hwmon0/pwm3_temp_sel", "7\n"); // SMBUSMASTER 0
+        Monitor m;
+        QCOMPARE(m.initialize(64, pc.config()), 0);
+        auto seen = enumerate(m);
+        QCOMPARE(valueOf(seen, "CPU Fan"), 1648.0);
+        QCOMPARE(valueOf(seen, "System Fan #1"), 1869.0);
+
+        // it87 names the kind of sensor each channel is; a pwm over a PECI channel.
+        pc.write("sys/class/hwmon/hwmon0/name", "it8792\n");
+        pc.remove("sys/class/hwmon/hwmon0/pwm2_temp_sel");
+        pc.remove("sys/class/hwmon/hwmon0/pwm3_temp_sel");
+        pc.write("sys/class/hwmon/hwmon0/pwm5_auto_channels_temp", "2\n");
+        pc.write("sys/class/hwmon/hwmon0/temp2_type", "6\n");
+        QCOMPARE(m.initialize(64, pc.config()), 0);
+        QCOMPARE(valueOf(enumerate(m), "CPU Fan"), 1542.0);
+
+        // A fan labelled as the CPU's own beats any pwm source, whichever chip comes first.
+        pc.write("sys/class/hwmon/hwmon3/name", "asus_wmi_sensors\n");
+        pc.write("sys/class/hwmon/hwmon3/fan1_label", "CPU OPT\n");
+        pc.write("sys/class/hwmon/hwmon3/fan1_input", "900\n");
+        pc.write("sys/class/hwmon/hwmon3/fan2_label", "CPU Fan\n");
+        pc.write("sys/class/hwmon/hwmon3/fan2_input", "1100\n");
+        QCOMPARE(m.initialize(64, pc.config()), 0);
+        seen = enumerate(m);
+        QCOMPARE(valueOf(seen, "CPU Fan"), 1100.0);
+
+        // What chose it is recorded for the user's report, and what was looked for when
+        // nothing was found.
+        auto choice = [&](const char* metric) {
+            for (const auto& c : m.catalogue().choices())
+                if (c.metric == metric)
+                    return c;
+            return Choice{};
+        };
+        QCOMPARE(choice("CPU fan").sensor, std::string("asus_wmi_sensors"));
+        QVERIFY(choice("CPU fan").file.find("hwmon3/fan2_input") != std::string::npos);
+        QCOMPARE(choice("CPU fan").why, std::string("a fan labelled \"CPU Fan\""));
+        Fixture amd(QStringLiteral("amdgpu-vram"));
+        QCOMPARE(m.initialize(64, amd.config()), 0);
+        QVERIFY(choice("CPU temperature").file.empty());
+        QVERIFY(choice("CPU temperature").why.find("thermal zones") != std::string::npos);
+        QVERIFY(choice("GPU temperature").why.find("edge") != std::string::npos);
+    }
+
     void nvmlFaults()
     {
         Fixture pc(QStringLiteral("intel-nvidia"));
