@@ -43,6 +43,16 @@ std::string cpuModelName(std::string_view text, std::initializer_list<std::strin
     return std::string(name);
 }
 
+std::string deviceTreeModel(const std::string& sysRoot)
+{
+    std::ifstream in(sysRoot + "/firmware/devicetree/base/model", std::ios::binary);
+    std::string model;
+    std::getline(in, model, '\0'); // a NUL-terminated string property
+    while (!model.empty() && (model.back() == '\n' || model.back() == ' '))
+        model.pop_back();
+    return model;
+}
+
 std::string readCpuModelName(std::initializer_list<std::string_view> fallbacks,
                              const std::string& path)
 {

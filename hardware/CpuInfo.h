@@ -15,6 +15,10 @@ namespace zolven::hardware {
 std::string cpuModelName(std::string_view cpuinfo,
                          std::initializer_list<std::string_view> fallbacks = {});
 
+// The board's name from the device tree (<sysRoot>/firmware/devicetree/base/model), which ARM
+// kernels give when /proc/cpuinfo names nothing; "" when there is none.
+std::string deviceTreeModel(const std::string& sysRoot = "/sys");
+
 // The same from a file; "" when it cannot be read.
 std::string readCpuModelName(std::initializer_list<std::string_view> fallbacks = {},
                              const std::string& path = "/proc/cpuinfo");

@@ -180,7 +180,11 @@ std::unique_ptr<Source> discoverCpu(const Roots& roots, const std::vector<HwmonC
     auto src = std::make_unique<CpuSource>();
     std::string cpuinfoText;
     readFile(roots.proc + "/cpuinfo", cpuinfoText);
-    const std::string model = hardware::cpuModelName(cpuinfoText, {"Processor", "Hardware"});
+    // ARM: the 32-bit kernels' "Processor", the board a Raspberry Pi kernel names, the SoC, and
+    // where /proc/cpuinfo names nothing (most arm64 kernels), the device tree's model.
+    std::string model = hardware::cpuModelName(cpuinfoText, {"Processor", "Model", "Hardware"});
+    if (model.empty())
+        model = hardware::deviceTreeModel(roots.sys);
     const std::int32_t sensor =
         cat.addSensor(SensorProcessor, model.empty() ? "CPU" : "CPU: " + model);
 

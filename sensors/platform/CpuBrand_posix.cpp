@@ -17,10 +17,12 @@ std::string cpuBrandBytes()
 
 #else
 
-// No brand instruction: the kernel's description of the first processor.
+// No brand instruction: the kernel's description of the first processor, else the board's.
 std::string cpuBrandBytes()
 {
-    return hardware::readCpuModelName({"Processor", "cpu model", "Hardware", "cpu"});
+    const std::string name =
+        hardware::readCpuModelName({"Processor", "cpu model", "Model", "Hardware", "cpu"});
+    return name.empty() ? hardware::deviceTreeModel() : name;
 }
 
 #endif

@@ -5,6 +5,7 @@
 #include "hardware/PciDisplay.h"
 #include "sensors/Identification.h"
 
+#include <QDir>
 #include <QtTest>
 
 #include <fstream>
@@ -82,6 +83,7 @@ private slots:
     void cpuModel_data();
     void cpuModel();
     void cpuModelFile();
+    void deviceTree();
 };
 
 void HardwareTest::lookup()
@@ -222,6 +224,11 @@ void HardwareTest::cpuModel_data()
     QTest::newRow("arm64 names nothing")
         << QByteArray("processor\t: 0\nBogoMIPS\t: 48.00\nCPU part\t: 0xd08\n") << QByteArray()
         << true;
+    // A Raspberry Pi's arm64 kernel: the board, not the SoC it misnames BCM2835.
+    QTest::newRow("raspberry pi arm64")
+        << QByteArray("processor\t: 0\nBogoMIPS\t: 38.40\n\nHardware\t: BCM2835\nRevision\t: "
+                      "a020d3\nModel\t\t: Raspberry Pi 3 Model B Plus Rev 1.3\n")
+        << QByteArray("Raspberry Pi 3 Model B Plus Rev 1.3") << false;
     QTest::newRow("mips") << QByteArray(
                                  "system type\t\t: MT7621\ncpu model\t\t: MIPS 1004Kc V2.15\n")
                           << QByteArray("MIPS 1004Kc V2.15") << true;
@@ -238,8 +245,9 @@ void HardwareTest::cpuModel()
     QFETCH(bool, programFallbacks);
     const std::string text = cpuinfo.toStdString();
     const std::string found =
-        programFallbacks ? cpuModelName(text, {"Processor", "cpu model", "Hardware", "cpu"})
-                         : cpuModelName(text, {"Processor", "Hardware"});
+        programFallbacks
+            ? cpuModelName(text, {"Processor", "cpu model", "Model", "Hardware", "cpu"})
+            : cpuModelName(text, {"Processor", "Model", "Hardware"});
     QCOMPARE(QByteArray::fromStdString(found), name);
 }
 
@@ -250,6 +258,17 @@ void HardwareTest::cpuModelFile()
     QCOMPARE(readCpuModelName({}, dir.filePath("cpuinfo").toStdString()),
              std::string("Test CPU 9000"));
     QCOMPARE(readCpuModelName({}, dir.filePath("missing").toStdString()), std::string());
+}
+
+void HardwareTest::deviceTree()
+{
+    QTemporaryDir dir;
+    QCOMPARE(deviceTreeModel(dir.path().toStdString()), std::string());
+    QVERIFY(QDir(dir.path()).mkpath("firmware/devicetree/base"));
+    // A string property ends in NUL.
+    writeFile(dir.filePath("firmware/devicetree/base/model"),
+              QByteArray("Pine64 RockPro64 v2.1\0", 22));
+    QCOMPARE(deviceTreeModel(dir.path().toStdString()), std::string("Pine64 RockPro64 v2.1"));
 }
 
 QTEST_GUILESS_MAIN(HardwareTest)

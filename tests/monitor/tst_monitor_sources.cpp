@@ -330,6 +330,26 @@ private slots:
                          s.fields.label.c_str());
     }
 
+    void armNames()
+    {
+        // An arm64 kernel names no processor; a Raspberry Pi's names the board.
+        Fixture pi(QStringLiteral("rpi4-arm64"));
+        QVERIFY(pi.isValid());
+        Monitor m;
+        QCOMPARE(m.initialize(64, pi.config()), 0);
+        QCOMPARE(sensorNames(m).front(), std::string("CPU: Raspberry Pi 4 Model B Rev 1.5"));
+        m.shutdown();
+
+        // Elsewhere the device tree does, the way that kernel got it.
+        Fixture board(QStringLiteral("rpi4-arm64"));
+        board.write("proc/cpuinfo", "processor\t: 0\nBogoMIPS\t: 108.00\nCPU part\t: 0xd08\n");
+        board.write("sys/firmware/devicetree/base/model",
+                    QByteArray("Raspberry Pi 4 Model B Rev 1.5\0", 31));
+        Monitor dt;
+        QCOMPARE(dt.initialize(64, board.config()), 0);
+        QCOMPARE(sensorNames(dt).front(), std::string("CPU: Raspberry Pi 4 Model B Rev 1.5"));
+    }
+
     void cpuFanRanking()
     {
         // A pwm that follows the CPU's own reading (SMBus master 0 on AMD boards) beats one
