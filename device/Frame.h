@@ -1,18 +1,12 @@
 #pragma once
 
-// The telemetry frame: 23 bytes, host to device, once per connection check.
-//
-//  off size field               off size field
-//    0   1  mark 0x74 (clear)     9   2  GPU clock
-//    1   1  1 = Fahrenheit        11  4  GPU memory used
-//    2   1  CPU temperature       15  4  GPU memory total
-//    3   2  CPU fan               19  2  GPU fan
-//    5   1  CPU load              21  1  GPU temperature
-//    6   2  CPU clock             22  1  RAM load
-//    8   1  GPU load
-//
-// Multi-byte fields are big-endian. Narrow fields keep the low bits of the stored value, without
-// clamping. Bytes 2 to 22 are XORed with the mask 0xA5; bytes 0 and 1 go out as they are.
+// The telemetry frame: 23 bytes, host to device, once per connection check. Byte 0 is the mark
+// 0x74, byte 1 the unit flag (1 = Fahrenheit); the eleven metrics follow in the fields of
+// kFrameFields. Multi-byte fields are big-endian. Narrow fields keep the low bits of the stored
+// value, without clamping. Bytes 2 to 22 are XORed with the mask 0xA5; bytes 0 and 1 go out as
+// they are.
+
+#include "sensors/Metric.h"
 
 #include <QByteArray>
 #include <QtGlobal>
@@ -25,21 +19,52 @@ inline constexpr char kFrameMark = 0x74;
 inline constexpr quint8 kFrameMask = 0xA5;
 inline constexpr int kFrameSize = 23;
 
-// The latest value of each metric, as the window handed it over.
-struct MetricStore
+struct FrameField
 {
-    qint32 cpuTemperature = 0;
-    qint32 cpuFrequency = 0;
-    qint32 cpuUtilization = 0;
-    qint32 cpuFanSpeed = 0;
-    qint32 gpuFrequency = 0;
-    qint32 gpuUtilization = 0;
-    qint32 gpuFanSpeed = 0;
-    qint32 gpuMemOccupancy = 0;
-    qint32 gpuMemTotal = 0;
-    qint32 gpuTemperature = 0;
-    qint32 ramUsage = 0;
+    sensors::Metric metric;
+    int offset;
+    int width;
+    const char* key; // the field's name in framedump's lines
 };
+
+// In the order framedump lists them: per device temperature, load, clock, fan.
+inline constexpr FrameField kFrameFields[sensors::kMetricCount] = {
+    {sensors::Metric::CpuTemp, 2, 1, "cpu_temp"},
+    {sensors::Metric::CpuUsage, 5, 1, "cpu_load"},
+    {sensors::Metric::CpuClock, 6, 2, "cpu_clock"},
+    {sensors::Metric::CpuFan, 3, 2, "cpu_fan"},
+    {sensors::Metric::GpuTemp, 21, 1, "gpu_temp"},
+    {sensors::Metric::GpuUsage, 8, 1, "gpu_load"},
+    {sensors::Metric::GpuClock, 9, 2, "gpu_clock"},
+    {sensors::Metric::GpuFan, 19, 2, "gpu_fan"},
+    {sensors::Metric::GpuRamUsed, 11, 4, "gpu_mem_used"},
+    {sensors::Metric::GpuRamTotal, 15, 4, "gpu_mem_total"},
+    {sensors::Metric::RamUsage, 22, 1, "ram_load"},
+};
+
+// Every metric once, every byte after the header in exactly one field.
+constexpr bool frameFieldsCoverTheFrame()
+{
+    quint32 bytes = 0b11;
+    quint32 metrics = 0;
+    for (const FrameField& f : kFrameFields) {
+        if (f.width < 1 || f.width > 4 || f.offset < 2 || f.offset + f.width > kFrameSize)
+            return false;
+        for (int i = f.offset; i < f.offset + f.width; ++i) {
+            if (bytes & (1u << i))
+                return false;
+            bytes |= 1u << i;
+        }
+        if (metrics & (1u << int(f.metric)))
+            return false;
+        metrics |= 1u << int(f.metric);
+    }
+    return bytes == (1u << kFrameSize) - 1 && metrics == (1u << sensors::kMetricCount) - 1;
+}
+static_assert(frameFieldsCoverTheFrame(), "kFrameFields must tile bytes 2 to 22");
+
+// The latest value of each metric, as the window handed it over.
+using MetricStore = sensors::MetricArray<qint32>;
 
 // Builds one frame into buffer, replacing its content; the buffer's storage is reused.
 void buildFrame(const MetricStore& store, bool fahrenheit, QByteArray& buffer);
@@ -50,17 +75,9 @@ struct DecodedFrame
 {
     bool fahrenheit = false;
     quint8 unitFlag = 0;
-    quint32 cpuTemperature = 0;
-    quint32 cpuFanSpeed = 0;
-    quint32 cpuUtilization = 0;
-    quint32 cpuFrequency = 0;
-    quint32 gpuUtilization = 0;
-    quint32 gpuFrequency = 0;
-    quint32 gpuMemOccupancy = 0;
-    quint32 gpuMemTotal = 0;
-    quint32 gpuFanSpeed = 0;
-    quint32 gpuTemperature = 0;
-    quint32 ramUsage = 0;
+    sensors::MetricArray<quint32> fields;
+
+    quint32 operator[](sensors::Metric m) const { return fields[m]; }
 };
 
 // Decodes the 23 bytes at the start of frame; nothing when they are too few or the mark is wrong.

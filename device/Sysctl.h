@@ -21,6 +21,8 @@ class Transport;
 class Sysctl : public QObject
 {
     Q_OBJECT
+    using Metric = zolven::sensors::Metric;
+
     Q_PROPERTY(bool isConnected READ getIsConnected NOTIFY isConnectedChanged)
     Q_PROPERTY(bool isShowFah READ getIsShowFah WRITE setIsShowFah NOTIFY isShowFahChanged)
     Q_PROPERTY(bool isAutoRun READ getIsAutoRun WRITE setIsAutoRun NOTIFY isAutoRunChanged)
@@ -45,17 +47,17 @@ public:
     Q_INVOKABLE QStringList getLLanguage() const;
     Q_INVOKABLE bool getIsConnected() const { return m_isConnected; }
 
-    Q_INVOKABLE void set_send_cpu_temperature(int value) { m_metrics.cpuTemperature = value; }
-    Q_INVOKABLE void set_send_cpu_frequency(int value) { m_metrics.cpuFrequency = value; }
-    Q_INVOKABLE void set_send_cpu_utilization(int value) { m_metrics.cpuUtilization = value; }
-    Q_INVOKABLE void set_send_cpu_fan_speed(int value) { m_metrics.cpuFanSpeed = value; }
-    Q_INVOKABLE void set_send_gpu_frequency(int value) { m_metrics.gpuFrequency = value; }
-    Q_INVOKABLE void set_send_gpu_utilization(int value) { m_metrics.gpuUtilization = value; }
-    Q_INVOKABLE void set_send_gpu_fan_speed(int value) { m_metrics.gpuFanSpeed = value; }
-    Q_INVOKABLE void set_send_gpu_memOcupancy(int value) { m_metrics.gpuMemOccupancy = value; }
-    Q_INVOKABLE void set_send_gpu_memTotal(int value) { m_metrics.gpuMemTotal = value; }
-    Q_INVOKABLE void set_send_gpu_temperature(int value) { m_metrics.gpuTemperature = value; }
-    Q_INVOKABLE void set_send_ram_usage(int value) { m_metrics.ramUsage = value; }
+    Q_INVOKABLE void set_send_cpu_temperature(int value) { m_metrics[Metric::CpuTemp] = value; }
+    Q_INVOKABLE void set_send_cpu_frequency(int value) { m_metrics[Metric::CpuClock] = value; }
+    Q_INVOKABLE void set_send_cpu_utilization(int value) { m_metrics[Metric::CpuUsage] = value; }
+    Q_INVOKABLE void set_send_cpu_fan_speed(int value) { m_metrics[Metric::CpuFan] = value; }
+    Q_INVOKABLE void set_send_gpu_frequency(int value) { m_metrics[Metric::GpuClock] = value; }
+    Q_INVOKABLE void set_send_gpu_utilization(int value) { m_metrics[Metric::GpuUsage] = value; }
+    Q_INVOKABLE void set_send_gpu_fan_speed(int value) { m_metrics[Metric::GpuFan] = value; }
+    Q_INVOKABLE void set_send_gpu_memOcupancy(int value) { m_metrics[Metric::GpuRamUsed] = value; }
+    Q_INVOKABLE void set_send_gpu_memTotal(int value) { m_metrics[Metric::GpuRamTotal] = value; }
+    Q_INVOKABLE void set_send_gpu_temperature(int value) { m_metrics[Metric::GpuTemp] = value; }
+    Q_INVOKABLE void set_send_ram_usage(int value) { m_metrics[Metric::RamUsage] = value; }
 
     Q_INVOKABLE void handlerCheckConnected();
     Q_INVOKABLE QString getCPUName();

@@ -56,23 +56,6 @@ std::uint8_t readReading(std::int32_t, std::int32_t, std::int32_t index, void* r
     return 1;
 }
 
-class Sink final : public sensors::RuleSink
-{
-public:
-    qint32 metric(sensors::Metric m) const override { return m_metrics[int(m)]; }
-    void writeMetric(sensors::Metric m, qint32 value) override { m_metrics[int(m)] = value; }
-    void appendCpuClockSample(qint32 value) override { cpu.append(value); }
-    void appendGpuClockSample(qint32 value) override { gpu.append(value); }
-    bool isGpuAvailable() const override { return m_gpu; }
-    void markGpuAvailable() override { m_gpu = true; }
-
-    QVector<qint32> cpu, gpu;
-
-private:
-    qint32 m_metrics[sensors::kMetricCount] = {};
-    bool m_gpu = false;
-};
-
 void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
 
 } // namespace
@@ -103,21 +86,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::int32_t t : abi::kReadingTypes)
         types.append(t);
 
-    Sink sink;
     // Discovery: dump and rules that only log. Then a refresh pass over the same answers.
     ReadingItems items;
     sensors::enumerateReadings(lib, types, items, true);
-    sensors::classifyReadings(items, sensors::RuleMode::Discovery, sink);
+    const sensors::PassResult discovery =
+        sensors::runPass(items, sensors::RuleMode::Discovery, sensors::MetricState{});
+    // Discovery only logs, at most two rules match one reading.
+    if (!discovery.writes.isEmpty() || discovery.log.size() > 2 * items.size())
+        __builtin_trap();
 
     g_pos = 1;
     items.clear();
     sensors::enumerateReadings(lib, types, items, false);
-    sensors::classifyReadings(items, sensors::RuleMode::Refresh, sink);
-    if (!sink.cpu.isEmpty())
-        sink.writeMetric(sensors::Metric::CpuClock, sensors::averageSamples(sink.cpu));
-    if (!sink.gpu.isEmpty())
-        sink.writeMetric(sensors::Metric::GpuClock, sensors::averageSamples(sink.gpu));
-
+    const sensors::PassResult refresh =
+        sensors::runPass(items, sensors::RuleMode::Refresh, discovery.state);
+    if (refresh.log.size() > 2 * items.size() || refresh.writes.size() > refresh.log.size() + 2)
+        __builtin_trap();
     if (items.size() > sensors::kMaxItemsPerPass)
         __builtin_trap();
     for (const ReadingItem& it : items) {

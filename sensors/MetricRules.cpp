@@ -2,11 +2,11 @@
 
 #include "abi/MonitorAbi.h"
 
-#include <QDebug>
 #include <QLocale>
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace zolven::sensors {
 namespace abi = zolven::abi;
@@ -37,11 +37,12 @@ namespace {
 class Walk
 {
 public:
-    Walk(RuleMode mode, RuleSink& sink) : m_mode(mode), m_sink(sink) {}
+    Walk(RuleMode mode, PassResult& result) : m_mode(mode), m_result(result) {}
 
-    void item(const ReadingItem& it)
+    void item(const ReadingItem& it, int index)
     {
         m_item = &it;
+        m_index = index;
         const qint32 loc = it.sensorLocation;
         switch (it.readingType) {
         case abi::TypeTemperature:
@@ -49,7 +50,7 @@ public:
                 cpuTemp();
                 integratedTemp();
             } else if (loc == abi::SensorDiscreteGpu) {
-                m_sink.markGpuAvailable();
+                markGpu();
                 if (has("gpu") && has("temp"))
                     match("[GPU TEMP]", Metric::GpuTemp);
             }
@@ -58,10 +59,10 @@ public:
             if (loc == abi::SensorProcessor) {
                 if (it.readingLocation == abi::ReadingProcessor && has("utility"))
                     match("[CPU USAGE]", Metric::CpuUsage, 100);
-                if (!m_sink.isGpuAvailable() && has("gpu") && has("usage") && has("d3d"))
+                if (!m_result.state.gpuPresent && has("gpu") && has("usage") && has("d3d"))
                     match("[GPU[I] USAGE]", Metric::GpuUsage);
             } else if (loc == abi::SensorDiscreteGpu) {
-                m_sink.markGpuAvailable();
+                markGpu();
                 if (has("core") && has("load"))
                     match("[GPU USAGE]", Metric::GpuUsage);
             }
@@ -72,10 +73,10 @@ public:
                     break;
                 if (has("clock") && has("core"))
                     sample("[CPU CLOCK]", Metric::CpuClock);
-                if (!m_sink.isGpuAvailable() && has("clock") && has("gpu"))
+                if (!m_result.state.gpuPresent && has("clock") && has("gpu"))
                     sample("[GPU[I] CLOCK]", Metric::GpuClock);
             } else if (loc == abi::SensorDiscreteGpu) {
-                m_sink.markGpuAvailable();
+                markGpu();
                 if (!has("effective") && has("clock"))
                     sample("[GPU CLOCK]", Metric::GpuClock);
             }
@@ -85,16 +86,16 @@ public:
                 if (has("cpu"))
                     match("[CPU FAN]", Metric::CpuFan);
             } else if (loc == abi::SensorDiscreteGpu) {
-                m_sink.markGpuAvailable();
+                markGpu();
                 match("[GPU FAN]", Metric::GpuFan);
             }
             break;
         case abi::TypeOther:
             if (loc == abi::SensorProcessor) {
-                if (!m_sink.isGpuAvailable() && has("dynamic") && has("memory"))
+                if (!m_result.state.gpuPresent && has("dynamic") && has("memory"))
                     match("[GPU[I] DYNAMIC MEM]", Metric::GpuRamUsed);
             } else if (loc == abi::SensorDiscreteGpu) {
-                m_sink.markGpuAvailable();
+                markGpu();
                 gpuMemory();
             } else if (loc == abi::SensorSystemMemory) {
                 if (has("physical") && has("memory") && has("load"))
@@ -104,6 +105,12 @@ public:
         default:
             break;
         }
+    }
+
+    void write(Metric metric, qint32 value, int item)
+    {
+        m_result.state.values[metric] = value;
+        m_result.writes.append({metric, value, item, logLines()});
     }
 
 private:
@@ -123,7 +130,7 @@ private:
 
     void integratedTemp()
     {
-        if (!m_sink.isGpuAvailable() && m_item->readingLocation == abi::ReadingIntegratedGpu &&
+        if (!m_result.state.gpuPresent && m_item->readingLocation == abi::ReadingIntegratedGpu &&
             has("graphics") && has("gt"))
             match("[GPU[I] TEMP]", Metric::GpuTemp);
     }
@@ -142,9 +149,9 @@ private:
                 return;
             // Uses whatever "used" holds now: this pass's value if an allocation reading came
             // first, else the last pass's.
-            const qint32 used = m_sink.metric(Metric::GpuRamUsed);
+            const qint32 used = m_result.state.values[Metric::GpuRamUsed];
             if (used != 0)
-                m_sink.writeMetric(Metric::GpuRamTotal, toMetric(double(used) + m_item->value));
+                write(Metric::GpuRamTotal, toMetric(double(used) + m_item->value), m_index);
         }
     }
 
@@ -152,53 +159,71 @@ private:
     {
         log(tag);
         if (m_mode == RuleMode::Refresh)
-            m_sink.writeMetric(metric, std::min(toMetric(m_item->value), ceiling));
+            write(metric, std::min(toMetric(m_item->value), ceiling), m_index);
     }
 
     void sample(const char* tag, Metric clock)
     {
         log(tag);
-        if (m_mode != RuleMode::Refresh)
-            return;
-        if (clock == Metric::CpuClock)
-            m_sink.appendCpuClockSample(toMetric(m_item->value));
-        else
-            m_sink.appendGpuClockSample(toMetric(m_item->value));
+        if (m_mode == RuleMode::Refresh)
+            m_result.samples.append({clock, toMetric(m_item->value), m_index, logLines()});
     }
 
-    void log(const char* tag) const
+    void markGpu()
+    {
+        if (m_result.state.gpuPresent)
+            return;
+        m_result.state.gpuPresent = true;
+        m_result.gpuFoundAt = int(m_result.writes.size());
+    }
+
+    // The lines as the program has always written them through qDebug(), which puts a space
+    // between its parts.
+    void log(const char* tag)
     {
         // One multi-argument arg(): a label holding "%2" must not swallow a later value.
         const ReadingItem& it = *m_item;
         if (m_mode == RuleMode::Discovery) {
-            qDebug().noquote() << "[Item Found] " << tag
-                               << QStringLiteral(
-                                      "reader: %1, reader loc: [%2], sensor loc: [%3], type: [%4], "
-                                      "sensor index: [%5], reader index:[%6]")
-                                      .arg(it.label, QString::number(it.readingLocation),
-                                           QString::number(it.sensorLocation),
-                                           QString::number(it.readingType),
-                                           QString::number(it.sensorIndex),
-                                           QString::number(it.readingIndex));
+            m_result.log.append(
+                QStringLiteral("[Item Found]  %1 reader: %2, reader loc: [%3], sensor loc: [%4], "
+                               "type: [%5], sensor index: [%6], reader index:[%7]")
+                    .arg(QLatin1String(tag), it.label, QString::number(it.readingLocation),
+                         QString::number(it.sensorLocation), QString::number(it.readingType),
+                         QString::number(it.sensorIndex), QString::number(it.readingIndex)));
         } else {
-            qDebug().noquote() << "[Item Refresh] " << tag
-                               << QStringLiteral("reader: [%1], value: [%2] ---- sensor: %3")
-                                      .arg(it.label, formatLogValue(it.value), it.sensorName);
+            m_result.log.append(
+                QStringLiteral("[Item Refresh]  %1 reader: [%2], value: [%3] ---- sensor: %4")
+                    .arg(QLatin1String(tag), it.label, formatLogValue(it.value), it.sensorName));
         }
     }
 
+    int logLines() const { return int(m_result.log.size()); }
+
     RuleMode m_mode;
-    RuleSink& m_sink;
+    PassResult& m_result;
     const ReadingItem* m_item = nullptr;
+    int m_index = -1;
 };
 
 } // namespace
 
-void classifyReadings(const ReadingItems& items, RuleMode mode, RuleSink& sink)
+PassResult runPass(const ReadingItems& items, RuleMode mode, const MetricState& state)
 {
-    Walk walk(mode, sink);
-    for (const ReadingItem& it : items)
-        walk.item(it);
+    PassResult result;
+    result.state = state;
+    Walk walk(mode, result);
+    for (int i = 0; i < items.size(); ++i)
+        walk.item(items[i], i);
+    if (mode == RuleMode::Refresh)
+        for (Metric clock : {Metric::CpuClock, Metric::GpuClock}) {
+            QVector<qint32> samples;
+            for (const MetricFeed& s : std::as_const(result.samples))
+                if (s.metric == clock)
+                    samples.append(s.value);
+            if (!samples.isEmpty())
+                walk.write(clock, averageSamples(samples), -1);
+        }
+    return result;
 }
 
 } // namespace zolven::sensors

@@ -1,31 +1,18 @@
 #pragma once
 
-// The keyword rules that pick the eleven metrics out of the library's readings. Pure: the walk
-// writes through a RuleSink, so tests drive it without a bridge, a thread or a library.
+// The keyword rules that pick the eleven metrics out of the library's readings, and the clock
+// means of a refresh pass. Pure: a pass returns what it writes and logs instead of doing it, so
+// tests drive it without a bridge, a thread or a library.
 
+#include "sensors/Metric.h"
 #include "sensors/ReadingItem.h"
 
 #include <QString>
+#include <QStringList>
+#include <QVector>
 #include <QtGlobal>
 
 namespace zolven::sensors {
-
-// In the bridge's property order.
-enum class Metric
-{
-    CpuTemp,
-    CpuUsage,
-    CpuClock,
-    CpuFan,
-    GpuClock,
-    GpuUsage,
-    GpuFan,
-    GpuRamUsed,
-    GpuRamTotal,
-    GpuTemp,
-    RamUsage,
-};
-inline constexpr int kMetricCount = 11;
 
 enum class RuleMode
 {
@@ -37,24 +24,38 @@ enum class RuleMode
 // INT_MIN, as the x86 conversion instruction does.
 qint32 toMetric(double value);
 
-// Where the rules write. Only the walk calls it, on the thread that runs the pass.
-class RuleSink
+// What the rules read besides the items: the metrics as they stand, and whether the discrete
+// card has been seen (named at start-up, or met in a pass).
+struct MetricState
 {
-public:
-    virtual qint32 metric(Metric m) const = 0;
-    // Stores the value and emits the metric's notify signal, changed or not.
-    virtual void writeMetric(Metric m, qint32 value) = 0;
-    virtual void appendCpuClockSample(qint32 value) = 0;
-    virtual void appendGpuClockSample(qint32 value) = 0;
-    virtual bool isGpuAvailable() const = 0;
-    virtual void markGpuAvailable() = 0;
-
-protected:
-    ~RuleSink() = default;
+    MetricArray<qint32> values;
+    bool gpuPresent = false;
 };
 
-// Walks the items in order and applies the rule group of each, logging every match.
-void classifyReadings(const ReadingItems& items, RuleMode mode, RuleSink& sink);
+// One value a pass takes from the items.
+struct MetricFeed
+{
+    Metric metric;
+    qint32 value;
+    int item;     // index of the item it came from; -1 for a clock mean
+    int logLines; // how many lines of the pass's log come before it
+};
+
+// Everything a pass does, in the order it does it, for the caller to apply.
+struct PassResult
+{
+    QStringList log;             // every match, one line each
+    QVector<MetricFeed> writes;  // every metric written; the clock means last
+    QVector<MetricFeed> samples; // the clock readings the means are taken from
+    // When this pass met the discrete card first: before writes[gpuFoundAt] (at the end when
+    // it equals writes.size()). -1 when the mark was set already or is still clear.
+    int gpuFoundAt = -1;
+    MetricState state; // after the pass
+};
+
+// Walks the items in order and applies the rule group of each. A refresh pass then writes
+// the truncated mean of each clock's samples, the CPU's first.
+PassResult runPass(const ReadingItems& items, RuleMode mode, const MetricState& state);
 
 // Mean of the samples, truncated; only meaningful for a non-empty list.
 qint32 averageSamples(const QVector<qint32>& samples);

@@ -38,20 +38,6 @@ void dumpRecord(const abi::RecordFields& f)
     qDebug().nospace() << "szUnits: " << QString::fromStdString(f.units);
 }
 
-ReadingItem itemFromFields(const abi::RecordFields& f, qint32 sensorIndex, qint32 readingIndex)
-{
-    ReadingItem item;
-    item.sensorName = QString::fromStdString(f.sensorName);
-    item.label = QString::fromStdString(f.label);
-    item.sensorLocation = f.sensorLocation;
-    item.readingLocation = f.readingLocation;
-    item.readingType = f.type;
-    item.value = f.value;
-    item.sensorIndex = sensorIndex;
-    item.readingIndex = readingIndex;
-    return item;
-}
-
 } // namespace
 
 bool bindEntryPoints(void* library, MonitorEntryPoints& out)
@@ -96,10 +82,25 @@ const MonitorEntryPoints* loadMonitorLibrary()
     return &g_table;
 }
 
+ReadingItem readingItemFromFields(const abi::RecordFields& f, qint32 sensorIndex,
+                                  qint32 readingIndex)
+{
+    ReadingItem item;
+    item.sensorName = QString::fromStdString(f.sensorName);
+    item.label = QString::fromStdString(f.label);
+    item.sensorLocation = f.sensorLocation;
+    item.readingLocation = f.readingLocation;
+    item.readingType = f.type;
+    item.value = f.value;
+    item.sensorIndex = sensorIndex;
+    item.readingIndex = readingIndex;
+    return item;
+}
+
 ReadingItem readingItemFromRecord(const unsigned char* record, qint32 sensorIndex,
                                   qint32 readingIndex)
 {
-    return itemFromFields(abi::decodeRecord(record), sensorIndex, readingIndex);
+    return readingItemFromFields(abi::decodeRecord(record), sensorIndex, readingIndex);
 }
 
 void enumerateReadings(const MonitorEntryPoints& lib, const QVector<qint32>& types,
@@ -139,7 +140,7 @@ void enumerateReadings(const MonitorEntryPoints& lib, const QVector<qint32>& typ
                 const abi::RecordFields fields = abi::decodeRecord(record);
                 if (dump)
                     dumpRecord(fields);
-                items.append(itemFromFields(fields, i, j));
+                items.append(readingItemFromFields(fields, i, j));
                 ++taken;
             }
         }

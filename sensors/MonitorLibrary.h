@@ -5,6 +5,7 @@
 
 #include "sensors/ReadingItem.h"
 #include "sensors/abi/MonitorAbi.h"
+#include "sensors/abi/ReadingRecord.h"
 
 namespace zolven::sensors {
 
@@ -38,7 +39,9 @@ inline constexpr int kMaxItemsPerPass = 16384;
 void enumerateReadings(const MonitorEntryPoints& lib, const QVector<qint32>& types,
                        ReadingItems& items, bool dump);
 
-// Builds the item from a filled 464-byte record.
+// Builds the item from a record's fields, or from a filled 464-byte record.
+ReadingItem readingItemFromFields(const abi::RecordFields& fields, qint32 sensorIndex,
+                                  qint32 readingIndex);
 ReadingItem readingItemFromRecord(const unsigned char* record, qint32 sensorIndex,
                                   qint32 readingIndex);
 

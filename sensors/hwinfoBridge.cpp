@@ -6,6 +6,8 @@
 #include "MonitorLibrary.h"
 
 #include <QDebug>
+#include <QMetaMethod>
+#include <QMetaProperty>
 #include <QThread>
 
 #include <chrono>
@@ -13,22 +15,25 @@
 using zolven::sensors::Metric;
 using zolven::sensors::RuleMode;
 
-// Lets the rules write into the bridge without the bridge growing virtual functions.
-class BridgeRuleSink final : public zolven::sensors::RuleSink
+namespace {
+
+// Each metric's notify signal, found through its property: the signals are the window's
+// interface and stay written out one by one.
+const zolven::sensors::MetricArray<QMetaMethod>& notifySignals()
 {
-public:
-    explicit BridgeRuleSink(hwinfoBridge& bridge) : m_bridge(bridge) {}
+    static const auto table = [] {
+        zolven::sensors::MetricArray<QMetaMethod> out;
+        const QMetaObject& mo = hwinfoBridge::staticMetaObject;
+        for (const zolven::sensors::MetricInfo& info : zolven::sensors::kMetrics) {
+            out[info.metric] = mo.property(mo.indexOfProperty(info.property)).notifySignal();
+            Q_ASSERT(out[info.metric].isValid());
+        }
+        return out;
+    }();
+    return table;
+}
 
-    qint32 metric(Metric m) const override { return m_bridge.metric(m); }
-    void writeMetric(Metric m, qint32 value) override { m_bridge.writeMetric(m, value); }
-    void appendCpuClockSample(qint32 value) override { m_bridge.cpuClockSamples.append(value); }
-    void appendGpuClockSample(qint32 value) override { m_bridge.gpuClockSamples.append(value); }
-    bool isGpuAvailable() const override { return m_bridge.isGpuAvailable; }
-    void markGpuAvailable() override { m_bridge.isGpuAvailable = true; }
-
-private:
-    hwinfoBridge& m_bridge;
-};
+} // namespace
 
 hwinfoBridge::hwinfoBridge(QObject* parent) : QObject(parent) {}
 
@@ -114,14 +119,12 @@ QString hwinfoBridge::getGpuName_QML() const
 
 void hwinfoBridge::getAllVariable() const
 {
-    static const char* const labels[zolven::sensors::kMetricCount] = {
-        "[data_cpu_temp     ]", "[data_cpu_usage    ]", "[data_cpu_clock    ]",
-        "[data_cpu_fan      ]", "[data_gpu_clock    ]", "[data_gpu_usage    ]",
-        "[data_gpu_fan      ]", "[data_gpu_ramUsed  ]", "[data_gpu_ramTotal ]",
-        "[data_gpu_temp     ]", "[data_ram_usage    ]"};
+    // Names padded to the longest and a space.
+    constexpr int kLabelWidth = 18;
     qDebug().noquote() << "[Current Var]===========|";
-    for (int i = 0; i < zolven::sensors::kMetricCount; ++i)
-        qDebug().noquote() << labels[i] << metric(static_cast<Metric>(i));
+    for (const zolven::sensors::MetricInfo& info : zolven::sensors::kMetrics)
+        qDebug().noquote() << QStringLiteral("[%1]").arg(QLatin1String(info.property), -kLabelWidth)
+                           << metric(info.metric);
 }
 
 void hwinfoBridge::RunHwinfo()
@@ -142,7 +145,7 @@ void hwinfoBridge::RunHwinfo()
     for (qint32 type : zolven::abi::kReadingTypes)
         readingTypes.append(type);
     enumerateReadings(true);
-    classifyReadings(RuleMode::Discovery);
+    applyRules(RuleMode::Discovery);
 
     const QString cpu = zolven::sensors::readCpuBrand();
     const zolven::sensors::GpuChoice gpu = zolven::sensors::findGpuName();
@@ -156,18 +159,11 @@ void hwinfoBridge::RunHwinfo()
 
 void hwinfoBridge::refreshData()
 {
-    cpuClockSamples.clear();
-    gpuClockSamples.clear();
     readingItems.clear();
     // An unusable library is never called; the pass then finds nothing.
     if (m_library)
         enumerateReadings(false);
-    classifyReadings(RuleMode::Refresh);
-
-    if (!cpuClockSamples.isEmpty())
-        writeMetric(Metric::CpuClock, zolven::sensors::averageSamples(cpuClockSamples));
-    if (!gpuClockSamples.isEmpty())
-        writeMetric(Metric::GpuClock, zolven::sensors::averageSamples(gpuClockSamples));
+    applyRules(RuleMode::Refresh);
     qDebug().noquote() << "[Refresh data] Refresh done---------------------------------------";
 }
 
@@ -176,133 +172,34 @@ void hwinfoBridge::enumerateReadings(bool dump)
     zolven::sensors::enumerateReadings(*m_library, readingTypes, readingItems, dump);
 }
 
-void hwinfoBridge::classifyReadings(RuleMode mode)
+void hwinfoBridge::applyRules(RuleMode mode)
 {
-    BridgeRuleSink sink(*this);
-    zolven::sensors::classifyReadings(readingItems, mode, sink);
-}
+    zolven::sensors::MetricState state;
+    for (const zolven::sensors::MetricInfo& info : zolven::sensors::kMetrics)
+        state.values[info.metric] = metric(info.metric);
+    state.gpuPresent = isGpuAvailable;
+    const zolven::sensors::PassResult pass = zolven::sensors::runPass(readingItems, mode, state);
 
-std::atomic<qint32>& hwinfoBridge::slot(Metric m)
-{
-    switch (m) {
-    case Metric::CpuTemp:
-        return data_cpu_temp;
-    case Metric::CpuUsage:
-        return data_cpu_usage;
-    case Metric::CpuClock:
-        return data_cpu_clock;
-    case Metric::CpuFan:
-        return data_cpu_fan;
-    case Metric::GpuClock:
-        return data_gpu_clock;
-    case Metric::GpuUsage:
-        return data_gpu_usage;
-    case Metric::GpuFan:
-        return data_gpu_fan;
-    case Metric::GpuRamUsed:
-        return data_gpu_ramUsed;
-    case Metric::GpuRamTotal:
-        return data_gpu_ramTotal;
-    case Metric::GpuTemp:
-        return data_gpu_temp;
-    case Metric::RamUsage:
-        break;
+    // Each line goes out as the match is met, each write after its match's line: whoever
+    // listens to the log and the signals sees them in the order of the walk.
+    int printed = 0;
+    const auto printUpTo = [&](int lines) {
+        for (; printed < lines; ++printed)
+            qDebug().noquote() << pass.log[printed];
+    };
+    for (int i = 0; i < pass.writes.size(); ++i) {
+        if (i == pass.gpuFoundAt)
+            isGpuAvailable = true;
+        printUpTo(pass.writes[i].logLines);
+        writeMetric(pass.writes[i].metric, pass.writes[i].value);
     }
-    return data_ram_usage;
-}
-
-qint32 hwinfoBridge::metric(Metric m) const
-{
-    return const_cast<hwinfoBridge*>(this)->slot(m).load();
-}
-
-void hwinfoBridge::notify(Metric m)
-{
-    switch (m) {
-    case Metric::CpuTemp:
-        emit notify_data_cpu_temp();
-        break;
-    case Metric::CpuUsage:
-        emit notify_data_cpu_usage();
-        break;
-    case Metric::CpuClock:
-        emit notify_data_cpu_clock();
-        break;
-    case Metric::CpuFan:
-        emit notify_data_cpu_fan();
-        break;
-    case Metric::GpuClock:
-        emit notify_data_gpu_clock();
-        break;
-    case Metric::GpuUsage:
-        emit notify_data_gpu_usage();
-        break;
-    case Metric::GpuFan:
-        emit notify_data_gpu_fan();
-        break;
-    case Metric::GpuRamUsed:
-        emit notify_data_gpu_ramUsed();
-        break;
-    case Metric::GpuRamTotal:
-        emit notify_data_gpu_ramTotal();
-        break;
-    case Metric::GpuTemp:
-        emit notify_data_gpu_temp();
-        break;
-    case Metric::RamUsage:
-        emit notify_data_ram_usage();
-        break;
-    }
+    if (pass.gpuFoundAt >= 0)
+        isGpuAvailable = true;
+    printUpTo(int(pass.log.size()));
 }
 
 void hwinfoBridge::writeMetric(Metric m, qint32 value)
 {
-    slot(m).store(value);
-    notify(m);
-}
-
-// Writes from QML store and notify every time, also when the value is unchanged.
-void hwinfoBridge::set_data_cpu_temp(int v)
-{
-    writeMetric(Metric::CpuTemp, v);
-}
-void hwinfoBridge::set_data_cpu_usage(int v)
-{
-    writeMetric(Metric::CpuUsage, v);
-}
-void hwinfoBridge::set_data_cpu_clock(int v)
-{
-    writeMetric(Metric::CpuClock, v);
-}
-void hwinfoBridge::set_data_cpu_fan(int v)
-{
-    writeMetric(Metric::CpuFan, v);
-}
-void hwinfoBridge::set_data_gpu_clock(int v)
-{
-    writeMetric(Metric::GpuClock, v);
-}
-void hwinfoBridge::set_data_gpu_usage(int v)
-{
-    writeMetric(Metric::GpuUsage, v);
-}
-void hwinfoBridge::set_data_gpu_fan(int v)
-{
-    writeMetric(Metric::GpuFan, v);
-}
-void hwinfoBridge::set_data_gpu_ramUsed(int v)
-{
-    writeMetric(Metric::GpuRamUsed, v);
-}
-void hwinfoBridge::set_data_gpu_ramTotal(int v)
-{
-    writeMetric(Metric::GpuRamTotal, v);
-}
-void hwinfoBridge::set_data_gpu_temp(int v)
-{
-    writeMetric(Metric::GpuTemp, v);
-}
-void hwinfoBridge::set_data_ram_usage(int v)
-{
-    writeMetric(Metric::RamUsage, v);
+    m_metrics[m].store(value);
+    notifySignals()[m].invoke(this, Qt::DirectConnection);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sensors/Metric.h"
 #include "sensors/ReadingItem.h"
 
 #include <QObject>
@@ -16,7 +17,6 @@ class QThread;
 
 namespace zolven::sensors {
 struct MonitorEntryPoints;
-enum class Metric;
 enum class RuleMode;
 } // namespace zolven::sensors
 
@@ -25,10 +25,12 @@ enum class RuleMode;
 // Threads: the object lives on the GUI thread; after RunAsync the worker thread runs RunHwinfo
 // and every refreshData, writing the metrics and emitting their notify signals there. Each
 // metric is an atomic of its own; the names are set under a lock before the first refresh pass
-// emits anything. The item and sample lists belong to whichever thread runs the passes.
+// emits anything. The item list belongs to whichever thread runs the passes.
 class hwinfoBridge : public QObject
 {
     Q_OBJECT
+    using Metric = zolven::sensors::Metric;
+
     Q_PROPERTY(int data_cpu_temp READ get_data_cpu_temp WRITE set_data_cpu_temp NOTIFY
                    notify_data_cpu_temp)
     Q_PROPERTY(int data_cpu_usage READ get_data_cpu_usage WRITE set_data_cpu_usage NOTIFY
@@ -78,34 +80,37 @@ public:
     Q_INVOKABLE QString getGpuName_QML() const;
     Q_INVOKABLE void getAllVariable() const;
 
-    int get_data_cpu_temp() const { return data_cpu_temp; }
-    void set_data_cpu_temp(int v);
-    int get_data_cpu_usage() const { return data_cpu_usage; }
-    void set_data_cpu_usage(int v);
-    int get_data_cpu_clock() const { return data_cpu_clock; }
-    void set_data_cpu_clock(int v);
-    int get_data_cpu_fan() const { return data_cpu_fan; }
-    void set_data_cpu_fan(int v);
-    int get_data_gpu_clock() const { return data_gpu_clock; }
-    void set_data_gpu_clock(int v);
-    int get_data_gpu_usage() const { return data_gpu_usage; }
-    void set_data_gpu_usage(int v);
-    int get_data_gpu_fan() const { return data_gpu_fan; }
-    void set_data_gpu_fan(int v);
-    int get_data_gpu_ramUsed() const { return data_gpu_ramUsed; }
-    void set_data_gpu_ramUsed(int v);
-    int get_data_gpu_ramTotal() const { return data_gpu_ramTotal; }
-    void set_data_gpu_ramTotal(int v);
-    int get_data_gpu_temp() const { return data_gpu_temp; }
-    void set_data_gpu_temp(int v);
-    int get_data_ram_usage() const { return data_ram_usage; }
-    void set_data_ram_usage(int v);
+    // Writes from QML store and notify every time, also when the value is unchanged.
+    int get_data_cpu_temp() const { return metric(Metric::CpuTemp); }
+    void set_data_cpu_temp(int v) { writeMetric(Metric::CpuTemp, v); }
+    int get_data_cpu_usage() const { return metric(Metric::CpuUsage); }
+    void set_data_cpu_usage(int v) { writeMetric(Metric::CpuUsage, v); }
+    int get_data_cpu_clock() const { return metric(Metric::CpuClock); }
+    void set_data_cpu_clock(int v) { writeMetric(Metric::CpuClock, v); }
+    int get_data_cpu_fan() const { return metric(Metric::CpuFan); }
+    void set_data_cpu_fan(int v) { writeMetric(Metric::CpuFan, v); }
+    int get_data_gpu_clock() const { return metric(Metric::GpuClock); }
+    void set_data_gpu_clock(int v) { writeMetric(Metric::GpuClock, v); }
+    int get_data_gpu_usage() const { return metric(Metric::GpuUsage); }
+    void set_data_gpu_usage(int v) { writeMetric(Metric::GpuUsage, v); }
+    int get_data_gpu_fan() const { return metric(Metric::GpuFan); }
+    void set_data_gpu_fan(int v) { writeMetric(Metric::GpuFan, v); }
+    int get_data_gpu_ramUsed() const { return metric(Metric::GpuRamUsed); }
+    void set_data_gpu_ramUsed(int v) { writeMetric(Metric::GpuRamUsed, v); }
+    int get_data_gpu_ramTotal() const { return metric(Metric::GpuRamTotal); }
+    void set_data_gpu_ramTotal(int v) { writeMetric(Metric::GpuRamTotal, v); }
+    int get_data_gpu_temp() const { return metric(Metric::GpuTemp); }
+    void set_data_gpu_temp(int v) { writeMetric(Metric::GpuTemp, v); }
+    int get_data_ram_usage() const { return metric(Metric::RamUsage); }
+    void set_data_ram_usage(int v) { writeMetric(Metric::RamUsage, v); }
 
     // Worker side: the start-up routine and one refresh pass.
     void RunHwinfo();
     void refreshData();
     void enumerateReadings(bool dump);
-    void classifyReadings(zolven::sensors::RuleMode mode);
+    // Runs the rules over the items and applies what they found: log lines, metric writes
+    // with their notify signals, and the GPU mark, in the order the rules met them.
+    void applyRules(zolven::sensors::RuleMode mode);
 
     // Requests interruption, wakes a pausing worker, quits its thread and waits for it.
     // Idempotent; the destructor calls it.
@@ -120,8 +125,9 @@ public:
     int refreshInterval() const { return m_refreshIntervalMs; }
     void setRefreshInterval(int milliseconds) { m_refreshIntervalMs = milliseconds; }
 
-    qint32 metric(zolven::sensors::Metric m) const;
-    void writeMetric(zolven::sensors::Metric m, qint32 value);
+    qint32 metric(Metric m) const { return m_metrics[m].load(); }
+    // Stores the value and emits the metric's notify signal, changed or not.
+    void writeMetric(Metric m, qint32 value);
 
     // Only while no worker runs passes.
     const ReadingItems& items() const { return readingItems; }
@@ -129,25 +135,8 @@ public:
     bool isLibraryBound() const { return m_library != nullptr; }
 
 private:
-    friend class BridgeRuleSink;
-
-    std::atomic<qint32>& slot(zolven::sensors::Metric m);
-    void notify(zolven::sensors::Metric m);
-
     QVector<qint32> readingTypes;
-    std::atomic<qint32> data_cpu_temp{0};
-    std::atomic<qint32> data_cpu_usage{0};
-    std::atomic<qint32> data_cpu_clock{0};
-    std::atomic<qint32> data_cpu_fan{0};
-    std::atomic<qint32> data_gpu_clock{0};
-    std::atomic<qint32> data_gpu_usage{0};
-    std::atomic<qint32> data_gpu_fan{0};
-    std::atomic<qint32> data_gpu_ramUsed{0};
-    std::atomic<qint32> data_gpu_ramTotal{0};
-    std::atomic<qint32> data_gpu_temp{0};
-    std::atomic<qint32> data_ram_usage{0};
-    QVector<qint32> cpuClockSamples;
-    QVector<qint32> gpuClockSamples;
+    zolven::sensors::MetricArray<std::atomic<qint32>> m_metrics;
     ReadingItems readingItems;
     std::atomic<bool> isGpuAvailable{false};
     mutable std::mutex m_nameMutex; // guards cpuName and gpuName

@@ -1,21 +1,45 @@
 #pragma once
 
-// The bridge's eleven metric properties, in declaration order, and their values read through
-// the meta-object, as QML reads them.
+// The bridge's eleven metric properties, read through the meta-object as QML reads them, and a
+// spy on each one's notify signal.
 
+#include "sensors/Metric.h"
+
+#include <QMetaProperty>
 #include <QObject>
+#include <QSignalSpy>
 #include <QVariant>
 #include <QVector>
 
-inline const char* const kMetricNames[] = {"data_cpu_temp", "data_cpu_usage",   "data_cpu_clock",
-                                           "data_cpu_fan",  "data_gpu_clock",   "data_gpu_usage",
-                                           "data_gpu_fan",  "data_gpu_ramUsed", "data_gpu_ramTotal",
-                                           "data_gpu_temp", "data_ram_usage"};
+#include <memory>
+#include <vector>
 
 inline QVector<int> bridgeMetrics(const QObject& bridge)
 {
     QVector<int> out;
-    for (const char* name : kMetricNames)
-        out.append(bridge.property(name).toInt());
+    for (const zolven::sensors::MetricInfo& info : zolven::sensors::kMetrics)
+        out.append(bridge.property(info.property).toInt());
     return out;
 }
+
+// One spy per notify signal, in property order.
+struct NotifySpies
+{
+    explicit NotifySpies(QObject& bridge)
+    {
+        const QMetaObject* mo = bridge.metaObject();
+        for (const zolven::sensors::MetricInfo& info : zolven::sensors::kMetrics) {
+            const QMetaProperty p = mo->property(mo->indexOfProperty(info.property));
+            spies.push_back(std::make_unique<QSignalSpy>(&bridge, p.notifySignal()));
+        }
+    }
+    int count(int metric) const { return int(spies[metric]->count()); }
+    int total() const
+    {
+        int n = 0;
+        for (const auto& s : spies)
+            n += int(s->count());
+        return n;
+    }
+    std::vector<std::unique_ptr<QSignalSpy>> spies;
+};

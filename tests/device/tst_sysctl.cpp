@@ -13,6 +13,7 @@
 #include <memory>
 
 using zolven::PortEntry;
+using zolven::sensors::Metric;
 
 namespace {
 
@@ -135,8 +136,8 @@ void SysctlTest::seventhCheckSendsFirstFrame()
     QCOMPARE(wire, sampleOnWire(true));
     const auto decoded = zolven::decodeFrame(wire);
     QVERIFY(decoded);
-    QCOMPARE(decoded->cpuTemperature, 45u);
-    QCOMPARE(decoded->gpuMemTotal, 8192u);
+    QCOMPARE((*decoded)[Metric::CpuTemp], 45u);
+    QCOMPARE((*decoded)[Metric::GpuRamTotal], 8192u);
     QVERIFY(decoded->fahrenheit);
 
     c->setIsShowFah(false);
@@ -147,7 +148,7 @@ void SysctlTest::seventhCheckSendsFirstFrame()
     const auto last = zolven::decodeFrame(two.mid(zolven::kFrameSize));
     QVERIFY(last);
     QVERIFY(!last->fahrenheit);
-    QCOMPARE(last->ramUsage, 300u & 0xFF);
+    QCOMPARE((*last)[Metric::RamUsage], 300u & 0xFF);
 }
 
 void SysctlTest::portErrorDropsLinkAndCountdownRestarts()

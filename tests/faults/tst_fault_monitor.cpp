@@ -102,11 +102,7 @@ void FaultMonitorTest::valuesNoIntegerHolds()
     hwinfoBridge b;
     b.RunHwinfo();
     QCOMPARE(bridgeMetrics(b), QVector<int>(11, 0)); // discovery writes nothing
-    QVector<QSignalSpy*> spies;
-    for (const char* name : kMetricNames) {
-        const QMetaProperty p = b.metaObject()->property(b.metaObject()->indexOfProperty(name));
-        spies.append(new QSignalSpy(&b, p.notifySignal()));
-    }
+    NotifySpies spies(b);
     b.refreshData();
 
     // NaN, infinities and values outside the range become the most negative integer; values
@@ -126,8 +122,7 @@ void FaultMonitorTest::valuesNoIntegerHolds()
     };
     QCOMPARE(bridgeMetrics(b), expected);
     for (int m = 0; m < 11; ++m)
-        QVERIFY2(spies[m]->count() == 1, kMetricNames[m]);
-    qDeleteAll(spies);
+        QVERIFY2(spies.count(m) == 1, zolven::sensors::kMetrics[m].property);
     QVERIFY(log.count("[Item Refresh]  [CPU TEMP] reader: [CPU Package], value: [nan] ---- "
                       "sensor: Garbage sensor 0") == 1);
     QVERIFY(!log.linesStartingWith("[Item Refresh]  [CPU USAGE] reader: [CPU Utility], "

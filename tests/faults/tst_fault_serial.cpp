@@ -18,6 +18,7 @@
 #include <memory>
 
 using zolven::PortEntry;
+using zolven::sensors::Metric;
 
 class FaultSerialTest : public QObject
 {
@@ -87,7 +88,7 @@ void FaultSerialTest::everyWriteFails()
     QCOMPARE(log.count("open ok"), 5);
     // The failures cost neither the metrics nor the settings.
     const auto last = zolven::decodeFrame(frames.last().at(0).toByteArray());
-    QVERIFY(last && last->fahrenheit && last->cpuTemperature == 45u);
+    QVERIFY(last && last->fahrenheit && (*last)[Metric::CpuTemp] == 45u);
     QVERIFY(c->getIsShowFah());
 }
 
@@ -126,7 +127,7 @@ void FaultSerialTest::deviceVanishesAtEveryConnection()
     for (int i = 0; i < 7; ++i)
         c->handlerCheckConnected();
     const auto frame = zolven::decodeFrame(device->takeAtLeast(zolven::kFrameSize));
-    QVERIFY(frame && frame->cpuTemperature == 45u);
+    QVERIFY(frame && (*frame)[Metric::CpuTemp] == 45u);
 }
 
 void FaultSerialTest::deviceStopsReading()
@@ -161,7 +162,7 @@ void FaultSerialTest::deviceStopsReading()
     const QByteArray wire = device.takeAtLeast(zolven::kFrameSize);
     QCOMPARE(wire.size(), zolven::kFrameSize);
     const auto frame = zolven::decodeFrame(wire);
-    QVERIFY(frame && frame->cpuTemperature == 45u);
+    QVERIFY(frame && (*frame)[Metric::CpuTemp] == 45u);
 }
 
 QTEST_GUILESS_MAIN(FaultSerialTest)

@@ -8,6 +8,7 @@ using zolven::buildFrame;
 using zolven::decodeFrame;
 using zolven::FrameScanner;
 using zolven::MetricStore;
+using zolven::sensors::Metric;
 
 namespace {
 
@@ -21,21 +22,23 @@ QByteArray unmask(QByteArray frame)
 MetricStore workedExample()
 {
     MetricStore s;
-    s.cpuTemperature = 45;
-    s.cpuFanSpeed = 1200;
-    s.cpuUtilization = 12;
-    s.cpuFrequency = 3600;
-    s.gpuUtilization = 30;
-    s.gpuFrequency = 1500;
-    s.gpuMemOccupancy = 2048;
-    s.gpuMemTotal = 8192;
-    s.gpuFanSpeed = 40;
-    s.gpuTemperature = 50;
-    s.ramUsage = 63;
+    s[Metric::CpuTemp] = 45;
+    s[Metric::CpuFan] = 1200;
+    s[Metric::CpuUsage] = 12;
+    s[Metric::CpuClock] = 3600;
+    s[Metric::GpuUsage] = 30;
+    s[Metric::GpuClock] = 1500;
+    s[Metric::GpuRamUsed] = 2048;
+    s[Metric::GpuRamTotal] = 8192;
+    s[Metric::GpuFan] = 40;
+    s[Metric::GpuTemp] = 50;
+    s[Metric::RamUsage] = 63;
     return s;
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(zolven::sensors::Metric)
 
 class tst_frame : public QObject
 {
@@ -58,42 +61,47 @@ private slots:
 
     void fieldsWrapAndTruncate_data()
     {
-        QTest::addColumn<int>("field"); // index into MetricStore, in declaration order
+        QTest::addColumn<Metric>("field");
         QTest::addColumn<qint32>("value");
         QTest::addColumn<int>("offset");
         QTest::addColumn<QByteArray>("bytes"); // before masking
 
         QTest::newRow("cpu fan 70000 wraps to 16 bits")
-            << 3 << 70000 << 3 << QByteArray("\x11\x70", 2);
-        QTest::newRow("cpu temp -5 is its low byte") << 0 << -5 << 2 << QByteArray("\xFB", 1);
-        QTest::newRow("ram 300 wraps to 8 bits") << 10 << 300 << 22 << QByteArray("\x2C", 1);
-        QTest::newRow("cpu clock -1 is ffff") << 1 << -1 << 6 << QByteArray("\xFF\xFF", 2);
+            << Metric::CpuFan << 70000 << 3 << QByteArray("\x11\x70", 2);
+        QTest::newRow("cpu temp -5 is its low byte")
+            << Metric::CpuTemp << -5 << 2 << QByteArray("\xFB", 1);
+        QTest::newRow("ram 300 wraps to 8 bits")
+            << Metric::RamUsage << 300 << 22 << QByteArray("\x2C", 1);
+        QTest::newRow("cpu clock -1 is ffff")
+            << Metric::CpuClock << -1 << 6 << QByteArray("\xFF\xFF", 2);
         QTest::newRow("gpu mem used keeps 32 bits")
-            << 7 << 0x12345678 << 11 << QByteArray("\x12\x34\x56\x78", 4);
+            << Metric::GpuRamUsed << 0x12345678 << 11 << QByteArray("\x12\x34\x56\x78", 4);
         QTest::newRow("gpu mem total negative")
-            << 8 << -2 << 15 << QByteArray("\xFF\xFF\xFF\xFE", 4);
+            << Metric::GpuRamTotal << -2 << 15 << QByteArray("\xFF\xFF\xFF\xFE", 4);
         QTest::newRow("gpu mem used INT_MIN")
-            << 7 << std::numeric_limits<qint32>::min() << 11 << QByteArray("\x80\x00\x00\x00", 4);
-        QTest::newRow("gpu fan lands at 19") << 6 << 0xABCD << 19 << QByteArray("\xAB\xCD", 2);
-        QTest::newRow("gpu temp lands at 21") << 9 << 0x1FF << 21 << QByteArray("\xFF", 1);
-        QTest::newRow("gpu clock lands at 9") << 4 << 0x10203 << 9 << QByteArray("\x02\x03", 2);
-        QTest::newRow("gpu load lands at 8") << 5 << 99 << 8 << QByteArray("\x63", 1);
-        QTest::newRow("cpu load lands at 5") << 2 << 101 << 5 << QByteArray("\x65", 1);
+            << Metric::GpuRamUsed << std::numeric_limits<qint32>::min() << 11
+            << QByteArray("\x80\x00\x00\x00", 4);
+        QTest::newRow("gpu fan lands at 19")
+            << Metric::GpuFan << 0xABCD << 19 << QByteArray("\xAB\xCD", 2);
+        QTest::newRow("gpu temp lands at 21")
+            << Metric::GpuTemp << 0x1FF << 21 << QByteArray("\xFF", 1);
+        QTest::newRow("gpu clock lands at 9")
+            << Metric::GpuClock << 0x10203 << 9 << QByteArray("\x02\x03", 2);
+        QTest::newRow("gpu load lands at 8")
+            << Metric::GpuUsage << 99 << 8 << QByteArray("\x63", 1);
+        QTest::newRow("cpu load lands at 5")
+            << Metric::CpuUsage << 101 << 5 << QByteArray("\x65", 1);
     }
 
     void fieldsWrapAndTruncate()
     {
-        QFETCH(int, field);
+        QFETCH(Metric, field);
         QFETCH(qint32, value);
         QFETCH(int, offset);
         QFETCH(QByteArray, bytes);
 
         MetricStore s;
-        qint32* fields[] = {&s.cpuTemperature, &s.cpuFrequency,    &s.cpuUtilization,
-                            &s.cpuFanSpeed,    &s.gpuFrequency,    &s.gpuUtilization,
-                            &s.gpuFanSpeed,    &s.gpuMemOccupancy, &s.gpuMemTotal,
-                            &s.gpuTemperature, &s.ramUsage};
-        *fields[field] = value;
+        s[field] = value;
         const QByteArray plain = unmask(buildFrame(s, false));
         QCOMPARE(plain.size(), 23);
         QCOMPARE(plain.mid(offset, bytes.size()).toHex(), bytes.toHex());
@@ -113,7 +121,7 @@ private slots:
     void fahrenheitFlagIsClear()
     {
         MetricStore s;
-        s.cpuTemperature = 113;
+        s[Metric::CpuTemp] = 113;
         const QByteArray wire = buildFrame(s, true);
         QCOMPARE(quint8(wire[1]), quint8(0x01));
         QCOMPARE(quint8(wire[2] ^ char(0xA5)), quint8(0x71));
@@ -126,8 +134,8 @@ private slots:
         QCOMPARE(buf.size(), 23);
         QCOMPARE(buf, buildFrame(workedExample(), false));
         MetricStore extreme;
-        extreme.gpuMemTotal = std::numeric_limits<qint32>::max();
-        extreme.cpuFanSpeed = std::numeric_limits<qint32>::min();
+        extreme[Metric::GpuRamTotal] = std::numeric_limits<qint32>::max();
+        extreme[Metric::CpuFan] = std::numeric_limits<qint32>::min();
         buildFrame(extreme, true, buf);
         QCOMPARE(buf.size(), 23);
     }
@@ -137,17 +145,17 @@ private slots:
         const auto d = decodeFrame(buildFrame(workedExample(), true));
         QVERIFY(d);
         QVERIFY(d->fahrenheit);
-        QCOMPARE(d->cpuTemperature, 45u);
-        QCOMPARE(d->cpuFanSpeed, 1200u);
-        QCOMPARE(d->cpuUtilization, 12u);
-        QCOMPARE(d->cpuFrequency, 3600u);
-        QCOMPARE(d->gpuUtilization, 30u);
-        QCOMPARE(d->gpuFrequency, 1500u);
-        QCOMPARE(d->gpuMemOccupancy, 2048u);
-        QCOMPARE(d->gpuMemTotal, 8192u);
-        QCOMPARE(d->gpuFanSpeed, 40u);
-        QCOMPARE(d->gpuTemperature, 50u);
-        QCOMPARE(d->ramUsage, 63u);
+        QCOMPARE((*d)[Metric::CpuTemp], 45u);
+        QCOMPARE((*d)[Metric::CpuFan], 1200u);
+        QCOMPARE((*d)[Metric::CpuUsage], 12u);
+        QCOMPARE((*d)[Metric::CpuClock], 3600u);
+        QCOMPARE((*d)[Metric::GpuUsage], 30u);
+        QCOMPARE((*d)[Metric::GpuClock], 1500u);
+        QCOMPARE((*d)[Metric::GpuRamUsed], 2048u);
+        QCOMPARE((*d)[Metric::GpuRamTotal], 8192u);
+        QCOMPARE((*d)[Metric::GpuFan], 40u);
+        QCOMPARE((*d)[Metric::GpuTemp], 50u);
+        QCOMPARE((*d)[Metric::RamUsage], 63u);
 
         QVERIFY(!decodeFrame(buildFrame(workedExample(), false).left(22)));
         QByteArray wrongMark = buildFrame(workedExample(), false);
@@ -159,7 +167,7 @@ private slots:
     {
         MetricStore a = workedExample();
         MetricStore b;
-        b.ramUsage = 7;
+        b[Metric::RamUsage] = 7;
         const QByteArray fa = buildFrame(a, false);
         const QByteArray fb = buildFrame(b, true);
 
@@ -172,7 +180,7 @@ private slots:
         QCOMPARE(*first, fa);
         auto second = scanner.next();
         QVERIFY(second);
-        QCOMPARE(decodeFrame(*second)->ramUsage, 7u);
+        QCOMPARE((*decodeFrame(*second))[Metric::RamUsage], 7u);
         QVERIFY(!scanner.next());
         QCOMPARE(scanner.skipped(), 7);
     }

@@ -8,15 +8,17 @@
 #include <termios.h>
 #include <unistd.h>
 
+using zolven::sensors::Metric;
+
 namespace {
 
 QByteArray twoFramesInNoise()
 {
     zolven::MetricStore a;
-    a.cpuTemperature = 45;
-    a.gpuMemTotal = 8192;
+    a[Metric::CpuTemp] = 45;
+    a[Metric::GpuRamTotal] = 8192;
     zolven::MetricStore b;
-    b.ramUsage = 63;
+    b[Metric::RamUsage] = 63;
     return QByteArray("noise\x74\x07", 7) + zolven::buildFrame(a, false) +
            zolven::buildFrame(b, true);
 }

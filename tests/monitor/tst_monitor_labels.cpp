@@ -8,6 +8,7 @@
 
 #include "monitor/Monitor.h"
 #include "sensors/MetricRules.h"
+#include "sensors/MonitorLibrary.h"
 
 #include <QLoggingCategory>
 #include <QRegularExpression>
@@ -21,51 +22,23 @@ using zolven::sensors::Metric;
 
 namespace {
 
-// Walks items one at a time, as the rules do, and notes which labels fed which metric.
-class Attribution final : public zolven::sensors::RuleSink
+// Which labels fed which metric in one refresh pass: its writes and clock samples, not the
+// clock means.
+std::map<Metric, QStringList> attribute(const std::vector<Seen>& seen, bool discreteNamed)
 {
-public:
-    explicit Attribution(bool discreteNamed) : m_flag(discreteNamed) {}
-
-    void walk(const std::vector<Seen>& seen)
-    {
-        for (const auto& s : seen) {
-            ReadingItem item;
-            item.sensorName = QString::fromStdString(s.fields.sensorName);
-            item.label = QString::fromStdString(s.fields.label);
-            item.sensorLocation = s.fields.sensorLocation;
-            item.readingLocation = s.fields.readingLocation;
-            item.readingType = s.fields.type;
-            item.value = s.fields.value;
-            item.sensorIndex = s.sensor;
-            item.readingIndex = s.index;
-            m_current = item.label;
-            zolven::sensors::classifyReadings({item}, zolven::sensors::RuleMode::Refresh, *this);
-        }
-    }
-
+    ReadingItems items;
+    for (const auto& s : seen)
+        items.append(zolven::sensors::readingItemFromFields(s.fields, s.sensor, s.index));
+    zolven::sensors::MetricState state;
+    state.gpuPresent = discreteNamed;
+    const auto pass = zolven::sensors::runPass(items, zolven::sensors::RuleMode::Refresh, state);
     std::map<Metric, QStringList> fed;
-
-    qint32 metric(Metric m) const override
-    {
-        auto it = m_values.find(m);
-        return it == m_values.end() ? 0 : it->second;
-    }
-    void writeMetric(Metric m, qint32 value) override
-    {
-        m_values[m] = value;
-        fed[m].append(m_current);
-    }
-    void appendCpuClockSample(qint32) override { fed[Metric::CpuClock].append(m_current); }
-    void appendGpuClockSample(qint32) override { fed[Metric::GpuClock].append(m_current); }
-    bool isGpuAvailable() const override { return m_flag; }
-    void markGpuAvailable() override { m_flag = true; }
-
-private:
-    bool m_flag;
-    QString m_current;
-    std::map<Metric, qint32> m_values;
-};
+    for (const auto* list : {&pass.writes, &pass.samples})
+        for (const auto& f : *list)
+            if (f.item >= 0)
+                fed[f.metric].append(items[f.item].label);
+    return fed;
+}
 
 const std::map<Metric, QStringList>& allowedFeeders()
 {
@@ -147,9 +120,8 @@ private slots:
 
         // Whatever the start-up identification concluded about a discrete card.
         for (bool discreteNamed : {false, true}) {
-            Attribution a(discreteNamed);
-            a.walk(seen);
-            for (const auto& [metric, labels] : a.fed) {
+            auto fed = attribute(seen, discreteNamed);
+            for (const auto& [metric, labels] : fed) {
                 if (metric == Metric::CpuClock) {
                     for (const QString& l : labels)
                         QVERIFY2(QRegularExpression("^Core #\\d+ Clock$").match(l).hasMatch(),
@@ -165,20 +137,20 @@ private slots:
             // With a discrete card, its readings come first and the integrated ones feed
             // nothing, not even in the first pass.
             if (discreteCards > 0 || discreteNamed)
-                for (const auto& [metric, labels] : a.fed)
+                for (const auto& [metric, labels] : fed)
                     for (const char* l : kIntegratedLabels)
                         QVERIFY2(!labels.contains(l), l);
             if (discreteCards > 0) {
-                QCOMPARE(int(a.fed[Metric::GpuTemp].size()), discreteCards);
-                QCOMPARE(int(a.fed[Metric::GpuRamTotal].size()), discreteCards);
-                QCOMPARE(int(a.fed[Metric::GpuClock].size()), discreteCards);
+                QCOMPARE(int(fed[Metric::GpuTemp].size()), discreteCards);
+                QCOMPARE(int(fed[Metric::GpuRamTotal].size()), discreteCards);
+                QCOMPARE(int(fed[Metric::GpuClock].size()), discreteCards);
             } else if (integrated && !discreteNamed) {
-                QCOMPARE(int(a.fed[Metric::GpuUsage].size()), integrated);
+                QCOMPARE(int(fed[Metric::GpuUsage].size()), integrated);
             }
-            QCOMPARE(int(a.fed[Metric::CpuTemp].size()), profile == "vm" ? 0 : 1);
-            QCOMPARE(int(a.fed[Metric::CpuUsage].size()), 1);
-            QCOMPARE(int(a.fed[Metric::RamUsage].size()), 1);
-            QVERIFY(a.fed[Metric::CpuFan].size() <= 1);
+            QCOMPARE(int(fed[Metric::CpuTemp].size()), profile == "vm" ? 0 : 1);
+            QCOMPARE(int(fed[Metric::CpuUsage].size()), 1);
+            QCOMPARE(int(fed[Metric::RamUsage].size()), 1);
+            QVERIFY(fed[Metric::CpuFan].size() <= 1);
         }
 
         // Per card: memory in use is enumerated before memory available (the total adds the

@@ -1,48 +1,63 @@
-// The metric rules over hand-made items, through a recording sink: no library, no thread.
-
-#include "SensorTestSupport.h"
+// The metric rules over hand-made items, pass by pass: no library, no thread.
 
 #include "sensors/MetricRules.h"
 
 #include <QtTest>
 
-#include <array>
 #include <cmath>
 #include <limits>
 
 using namespace zolven::sensors;
-using sensortest::LogCapture;
 
 namespace {
 
 constexpr qint32 kMin = std::numeric_limits<qint32>::min();
 
-struct RecordingSink final : RuleSink
+// Passes one after another, each from the state the last one left.
+struct Passes
 {
-    std::array<qint32, kMetricCount> values{};
-    std::array<int, kMetricCount> writes{};
-    QVector<qint32> cpuClock, gpuClock;
-    bool gpu = false;
+    MetricState state;
+    PassResult last;
 
-    qint32 metric(Metric m) const override { return values[int(m)]; }
-    void writeMetric(Metric m, qint32 v) override
+    Passes& run(const ReadingItems& items, RuleMode mode = RuleMode::Refresh)
     {
-        values[int(m)] = v;
-        ++writes[int(m)];
+        last = runPass(items, mode, state);
+        state = last.state;
+        return *this;
     }
-    void appendCpuClockSample(qint32 v) override { cpuClock.append(v); }
-    void appendGpuClockSample(qint32 v) override { gpuClock.append(v); }
-    bool isGpuAvailable() const override { return gpu; }
-    void markGpuAvailable() override { gpu = true; }
 
-    qint32 operator[](Metric m) const { return values[int(m)]; }
-    int written(Metric m) const { return writes[int(m)]; }
+    qint32 operator[](Metric m) const { return state.values[m]; }
+    bool gpu() const { return state.gpuPresent; }
+    // Writes of the last pass made by a rule, not the clock means.
+    int written(Metric m) const
+    {
+        int n = 0;
+        for (const MetricFeed& w : last.writes)
+            n += w.item >= 0 && w.metric == m;
+        return n;
+    }
     int totalWrites() const
     {
         int n = 0;
-        for (int w : writes)
-            n += w;
+        for (const MetricFeed& w : last.writes)
+            n += w.item >= 0;
         return n;
+    }
+    QVector<qint32> samples(Metric clock) const
+    {
+        QVector<qint32> out;
+        for (const MetricFeed& s : last.samples)
+            if (s.metric == clock)
+                out.append(s.value);
+        return out;
+    }
+    QStringList logStartingWith(const char* prefix) const
+    {
+        QStringList out;
+        for (const QString& line : last.log)
+            if (line.startsWith(QLatin1String(prefix)))
+                out.append(line);
+        return out;
     }
 };
 
@@ -59,13 +74,11 @@ ReadingItem item(const char* label, qint32 sensorLoc, qint32 type, qint32 readin
     return it;
 }
 
-RecordingSink refresh(const ReadingItems& items, bool gpuPresent = false)
+Passes refresh(const ReadingItems& items, bool gpuPresent = false)
 {
-    LogCapture quiet;
-    RecordingSink sink;
-    sink.gpu = gpuPresent;
-    classifyReadings(items, RuleMode::Refresh, sink);
-    return sink;
+    Passes p;
+    p.state.gpuPresent = gpuPresent;
+    return p.run(items);
 }
 
 } // namespace
@@ -183,8 +196,7 @@ void MetricRulesTest::singleRule()
     QFETCH(Metric, metric);
     QFETCH(qint32, value);
 
-    const RecordingSink s =
-        refresh({item(label.toUtf8().constData(), sensorLoc, type, readingLoc, 48.7)});
+    const Passes s = refresh({item(label.toUtf8().constData(), sensorLoc, type, readingLoc, 48.7)});
     QCOMPARE(s.totalWrites(), writes ? 1 : 0);
     if (writes) {
         QCOMPARE(s[metric], value);
@@ -201,7 +213,7 @@ void MetricRulesTest::cpuUsageIsCappedAbove()
 
 void MetricRulesTest::clockRulesCollectSamples()
 {
-    const RecordingSink s = refresh({
+    const Passes s = refresh({
         item("Core 0 Clock", 11, 6, 10, 4688.9),
         item("Core 0 Effective Clock", 11, 6, 10, 1203.7),
         item("GPU Effective Clock", 11, 6, 101, 900),
@@ -210,19 +222,27 @@ void MetricRulesTest::clockRulesCollectSamples()
         item("GPU Memory Clock", 13, 6, 0, 1750.2),
         item("GPU Effective Clock", 13, 6, 0, 1890),
     });
-    QCOMPARE(s.cpuClock, (QVector<qint32>{4688, 1250}));
+    QCOMPARE(s.samples(Metric::CpuClock), (QVector<qint32>{4688, 1250}));
     // The integrated sample precedes the first discrete reading, so it still counts.
-    QCOMPARE(s.gpuClock, (QVector<qint32>{1250, 1905, 1750}));
+    QCOMPARE(s.samples(Metric::GpuClock), (QVector<qint32>{1250, 1905, 1750}));
     QCOMPARE(s.totalWrites(), 0);
-    QVERIFY(s.gpu);
+    QVERIFY(s.gpu());
+    // Only their means are written, after the walk, the CPU's first.
+    QCOMPARE(s.last.writes.size(), 2);
+    QCOMPARE(s.last.writes[0].metric, Metric::CpuClock);
+    QCOMPARE(s.last.writes[0].value, 2969);
+    QCOMPARE(s.last.writes[1].metric, Metric::GpuClock);
+    QCOMPARE(s.last.writes[1].value, 1635); // 4905 / 3
+    QCOMPARE(s.last.writes[1].item, -1);
+    QCOMPARE(s.last.writes[1].logLines, int(s.last.log.size()));
 }
 
 void MetricRulesTest::discreteReadingMarksGpuAndSwitchesOffIntegratedRules()
 {
     // Any listed type from the discrete card's location marks it, matched or not.
     for (int type : {1, 7, 6, 3, 8})
-        QVERIFY(refresh({item("Nothing to match", 13, type, 0, 1)}).gpu);
-    QVERIFY(!refresh({item("GPU Temperature", 13, 5, 0, 1)}).gpu);
+        QVERIFY(refresh({item("Nothing to match", 13, type, 0, 1)}).gpu());
+    QVERIFY(!refresh({item("GPU Temperature", 13, 5, 0, 1)}).gpu());
 
     const ReadingItems integrated = {
         item("CPU GT Cores (Graphics)", 11, 1, 101, 39),
@@ -232,24 +252,24 @@ void MetricRulesTest::discreteReadingMarksGpuAndSwitchesOffIntegratedRules()
     };
     ReadingItems afterDiscrete = {item("Power", 13, 8, 0, 1)};
     afterDiscrete += integrated;
-    const RecordingSink off = refresh(afterDiscrete);
+    const Passes off = refresh(afterDiscrete);
     QCOMPARE(off.totalWrites(), 0);
-    QVERIFY(off.gpuClock.isEmpty());
+    QVERIFY(off.samples(Metric::GpuClock).isEmpty());
 
     // A mark from an earlier pass has the same effect.
-    const RecordingSink earlier = refresh(integrated, true);
+    const Passes earlier = refresh(integrated, true);
     QCOMPARE(earlier.totalWrites(), 0);
 
-    const RecordingSink on = refresh(integrated);
+    const Passes on = refresh(integrated);
     QCOMPARE(on[Metric::GpuTemp], 39);
     QCOMPARE(on[Metric::GpuUsage], 12);
     QCOMPARE(on[Metric::GpuRamUsed], 96);
-    QCOMPARE(on.gpuClock, QVector<qint32>{300});
+    QCOMPARE(on.samples(Metric::GpuClock), QVector<qint32>{300});
 }
 
 void MetricRulesTest::lastMatchWinsAndEveryMatchSignals()
 {
-    const RecordingSink s = refresh({
+    const Passes s = refresh({
         item("GPU Temperature", 13, 1, 0, 50),
         item("GPU Hot Spot Temperature", 13, 1, 0, 60),
         item("CPU Package", 11, 1, 10, 50.0),
@@ -263,34 +283,31 @@ void MetricRulesTest::lastMatchWinsAndEveryMatchSignals()
 
 void MetricRulesTest::gpuMemoryTotalUsesUsedValueOfTheMoment()
 {
-    LogCapture log;
-    RecordingSink s;
+    Passes s;
     const ReadingItem available = item("GPU Memory Available", 13, 8, 102, 6144.0);
     const ReadingItem allocated = item("GPU Memory Allocated", 13, 8, 102, 2048);
 
     // First pass, "available" first with nothing used yet: logged, total untouched.
-    classifyReadings({available, allocated}, RuleMode::Refresh, s);
+    s.run({available, allocated});
     QCOMPARE(s[Metric::GpuRamTotal], 0);
     QCOMPARE(s.written(Metric::GpuRamTotal), 0);
-    QCOMPARE(log.linesStartingWith("[Item Refresh]  [GPU MEM AVAILABLE]").size(), 1);
+    QCOMPARE(s.logStartingWith("[Item Refresh]  [GPU MEM AVAILABLE]").size(), 1);
     QCOMPARE(s[Metric::GpuRamUsed], 2048);
 
     // Allocated first: this pass's value.
-    classifyReadings({item("GPU Memory Allocated", 13, 8, 102, 3000), available}, RuleMode::Refresh,
-                     s);
+    s.run({item("GPU Memory Allocated", 13, 8, 102, 3000), available});
     QCOMPARE(s[Metric::GpuRamTotal], 9144);
 
     // Available first: the value left by the last pass.
-    classifyReadings({available, allocated}, RuleMode::Refresh, s);
+    s.run({available, allocated});
     QCOMPARE(s[Metric::GpuRamTotal], 9144);
     QCOMPARE(s[Metric::GpuRamUsed], 2048);
-    classifyReadings({allocated, available}, RuleMode::Refresh, s);
+    s.run({allocated, available});
     QCOMPARE(s[Metric::GpuRamTotal], 8192);
 
     // Integrated dynamic memory also feeds "used" while no discrete card has been seen.
-    RecordingSink d;
-    classifyReadings({item("GPU D3D Memory Dynamic", 11, 8, 101, 500), available},
-                     RuleMode::Refresh, d);
+    Passes d;
+    d.run({item("GPU D3D Memory Dynamic", 11, 8, 101, 500), available});
     QCOMPARE(d[Metric::GpuRamTotal], 6644);
 }
 
@@ -302,23 +319,24 @@ void MetricRulesTest::gpuMemoryRulesNeedLocationAndKeywords()
     QCOMPARE(refresh({item("GPU Allocated", 13, 8, 102, 10)}).totalWrites(), 0);
     QCOMPARE(refresh({item("GPU D3D Memory Dedicated", 13, 8, 102, 10)}).totalWrites(), 0);
     // One label with both words runs both rules, "alloc" first.
-    const RecordingSink both = refresh({item("GPU Memory Allocated/Available", 13, 8, 102, 10)});
+    const Passes both = refresh({item("GPU Memory Allocated/Available", 13, 8, 102, 10)});
     QCOMPARE(both[Metric::GpuRamUsed], 10);
     QCOMPARE(both[Metric::GpuRamTotal], 20);
 }
 
 void MetricRulesTest::discoveryOnlyLogs()
 {
-    LogCapture log;
-    RecordingSink s;
-    classifyReadings({item("CPU Package", 11, 1, 10, 48), item("Core 0 Clock", 11, 6, 10, 4000),
-                      item("GPU Fan1", 13, 3, 0, 1450), item("Nothing", 11, 1, 10, 1)},
-                     RuleMode::Discovery, s);
+    Passes s;
+    s.run({item("CPU Package", 11, 1, 10, 48), item("Core 0 Clock", 11, 6, 10, 4000),
+           item("GPU Fan1", 13, 3, 0, 1450), item("Nothing", 11, 1, 10, 1)},
+          RuleMode::Discovery);
     QCOMPARE(s.totalWrites(), 0);
-    QVERIFY(s.cpuClock.isEmpty());
-    QVERIFY(s.gpu); // the mark is set in discovery too
-    QCOMPARE(log.linesStartingWith("[Item Found]").size(), 3);
-    QVERIFY(log.linesStartingWith("[Item Refresh]").isEmpty());
+    QVERIFY(s.last.writes.isEmpty()); // no clock means either
+    QVERIFY(s.samples(Metric::CpuClock).isEmpty());
+    QVERIFY(s.gpu()); // the mark is set in discovery too
+    QCOMPARE(s.last.gpuFoundAt, 0);
+    QCOMPARE(s.logStartingWith("[Item Found]").size(), 3);
+    QVERIFY(s.logStartingWith("[Item Refresh]").isEmpty());
 }
 
 void MetricRulesTest::logLinesAreExact()
@@ -329,11 +347,10 @@ void MetricRulesTest::logLinesAreExact()
     // A label that looks like a placeholder stays as it is.
     ReadingItem odd = item("CPU %2 Package %1", 11, 1, 10, 45, "S");
 
-    LogCapture log;
-    RecordingSink s;
-    classifyReadings({pkg, odd}, RuleMode::Discovery, s);
-    classifyReadings({pkg, odd}, RuleMode::Refresh, s);
-    QCOMPARE(log.lines(),
+    Passes s;
+    const QStringList found = s.run({pkg, odd}, RuleMode::Discovery).last.log;
+    const QStringList refreshed = s.run({pkg, odd}).last.log;
+    QCOMPARE(found + refreshed,
              QStringList({
                  "[Item Found]  [CPU TEMP] reader: CPU Package, reader loc: [10], sensor loc: "
                  "[11], type: [1], sensor index: [3], reader index:[17]",
@@ -344,6 +361,12 @@ void MetricRulesTest::logLinesAreExact()
                  "[Item Refresh]  [CPU TEMP] reader: [CPU %2 Package %1], value: [45] ---- "
                  "sensor: S",
              }));
+    // Each write follows its own line.
+    QCOMPARE(s.last.writes.size(), 2);
+    QCOMPARE(s.last.writes[0].logLines, 1);
+    QCOMPARE(s.last.writes[0].item, 0);
+    QCOMPARE(s.last.writes[1].logLines, 2);
+    QCOMPARE(s.last.writes[1].item, 1);
 }
 
 QTEST_GUILESS_MAIN(MetricRulesTest)

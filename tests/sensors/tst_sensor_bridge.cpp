@@ -9,33 +9,10 @@
 
 #include <QtTest>
 
-#include <memory>
-
 using namespace sensortest;
+using zolven::sensors::kMetrics;
 
 namespace {
-
-// One spy per notify signal, in property order.
-struct NotifySpies
-{
-    explicit NotifySpies(hwinfoBridge& b)
-    {
-        const QMetaObject* mo = b.metaObject();
-        for (const char* name : kMetricNames) {
-            const QMetaProperty p = mo->property(mo->indexOfProperty(name));
-            spies.push_back(std::make_unique<QSignalSpy>(&b, p.notifySignal()));
-        }
-    }
-    int count(int metric) const { return int(spies[metric]->count()); }
-    int total() const
-    {
-        int n = 0;
-        for (const auto& s : spies)
-            n += int(s->count());
-        return n;
-    }
-    std::vector<std::unique_ptr<QSignalSpy>> spies;
-};
 
 QString thisCpu()
 {
@@ -93,11 +70,11 @@ void SensorBridgeTest::qmlInterface()
     QCOMPARE(mo.propertyCount() - mo.propertyOffset(), 11);
     for (int i = 0; i < 11; ++i) {
         const QMetaProperty p = mo.property(mo.propertyOffset() + i);
-        QCOMPARE(p.name(), kMetricNames[i]);
+        QCOMPARE(p.name(), kMetrics[i].property);
         QCOMPARE(p.metaType(), QMetaType::fromType<int>());
         QVERIFY(p.isReadable() && p.isWritable() && p.isStored() && p.isScriptable() &&
                 p.isDesignable() && !p.isConstant() && !p.isFinal());
-        QCOMPARE(p.notifySignal().name(), QByteArray("notify_") + kMetricNames[i]);
+        QCOMPARE(p.notifySignal().name(), QByteArray("notify_") + kMetrics[i].property);
         QCOMPARE(p.notifySignal().parameterCount(), 0);
     }
     // Signals first, in property order, then the invokables in declared order.
@@ -105,8 +82,8 @@ void SensorBridgeTest::qmlInterface()
     for (int i = mo.methodOffset(); i < mo.methodCount(); ++i)
         methods << QString::fromLatin1(mo.method(i).methodSignature());
     QStringList expected;
-    for (const char* name : kMetricNames)
-        expected << QStringLiteral("notify_%1()").arg(QLatin1String(name));
+    for (const zolven::sensors::MetricInfo& info : kMetrics)
+        expected << QStringLiteral("notify_%1()").arg(QLatin1String(info.property));
     expected << "RunAsync()"
              << "getIsGpuAvailable()"
              << "getCpuName_QML()"

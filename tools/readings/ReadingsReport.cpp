@@ -1,46 +1,14 @@
 #include "ReadingsReport.h"
 
-#include "sensors/MetricRules.h"
+#include "sensors/MonitorLibrary.h"
 #include "sensors/abi/ReadingsFile.h"
 
+#include <algorithm>
 #include <set>
+#include <utility>
 
 namespace zolven::readings {
 namespace {
-
-using sensors::Metric;
-
-class Sink final : public sensors::RuleSink
-{
-public:
-    Sink(std::array<qint32, 11>& metrics, bool& gpu) : m_metrics(metrics), m_gpu(gpu) {}
-
-    QStringList fed;
-    QVector<qint32> cpuClock, gpuClock;
-
-    qint32 metric(Metric m) const override { return m_metrics[int(m)]; }
-    void writeMetric(Metric m, qint32 value) override
-    {
-        m_metrics[int(m)] = value;
-        fed.append(metricName(int(m)));
-    }
-    void appendCpuClockSample(qint32 v) override
-    {
-        cpuClock.append(v);
-        fed.append(metricName(int(Metric::CpuClock)));
-    }
-    void appendGpuClockSample(qint32 v) override
-    {
-        gpuClock.append(v);
-        fed.append(metricName(int(Metric::GpuClock)));
-    }
-    bool isGpuAvailable() const override { return m_gpu; }
-    void markGpuAvailable() override { m_gpu = true; }
-
-private:
-    std::array<qint32, 11>& m_metrics;
-    bool& m_gpu;
-};
 
 QString pad(const QString& s, int width)
 {
@@ -49,38 +17,22 @@ QString pad(const QString& s, int width)
 
 } // namespace
 
-QString metricName(int metric)
-{
-    static const char* const names[] = {"cpu temp",      "cpu usage", "cpu clock", "cpu fan",
-                                        "gpu clock",     "gpu usage", "gpu fan",   "gpu mem used",
-                                        "gpu mem total", "gpu temp",  "ram usage"};
-    return QString::fromLatin1(names[metric]);
-}
-
 QVector<QStringList> RulesReplay::pass(const QVector<Reading>& readings)
 {
-    Sink sink(m_metrics, m_gpu);
-    QVector<QStringList> feeds;
-    // One item at a time, so that each match can be told apart; the rules keep no state
-    // between items besides what the sink holds.
-    for (const Reading& r : readings) {
-        ReadingItem item;
-        item.sensorName = QString::fromStdString(r.fields.sensorName);
-        item.label = QString::fromStdString(r.fields.label);
-        item.sensorLocation = r.fields.sensorLocation;
-        item.readingLocation = r.fields.readingLocation;
-        item.readingType = r.fields.type;
-        item.value = r.fields.value;
-        item.sensorIndex = r.sensor;
-        item.readingIndex = r.index;
-        sink.fed.clear();
-        sensors::classifyReadings({item}, sensors::RuleMode::Refresh, sink);
-        feeds.append(sink.fed);
-    }
-    if (!sink.cpuClock.isEmpty())
-        m_metrics[int(Metric::CpuClock)] = sensors::averageSamples(sink.cpuClock);
-    if (!sink.gpuClock.isEmpty())
-        m_metrics[int(Metric::GpuClock)] = sensors::averageSamples(sink.gpuClock);
+    ReadingItems items;
+    for (const Reading& r : readings)
+        items.append(sensors::readingItemFromFields(r.fields, r.sensor, r.index));
+    const sensors::PassResult result = sensors::runPass(items, sensors::RuleMode::Refresh, m_state);
+    m_state = result.state;
+
+    // Writes and clock samples in the order the rules met them: each follows its own log line.
+    QVector<sensors::MetricFeed> fed = result.writes + result.samples;
+    std::stable_sort(fed.begin(), fed.end(),
+                     [](const auto& a, const auto& b) { return a.logLines < b.logLines; });
+    QVector<QStringList> feeds(readings.size());
+    for (const sensors::MetricFeed& f : std::as_const(fed))
+        if (f.item >= 0) // not a clock mean
+            feeds[f.item].append(QLatin1String(sensors::metricInfo(f.metric).name));
     return feeds;
 }
 
@@ -117,10 +69,12 @@ QString formatTable(const QVector<Reading>& readings, const QVector<QStringList>
 QString formatMetrics(const RulesReplay& rules)
 {
     QStringList parts;
-    for (int m = 0; m < 11; ++m)
-        parts.append(QStringLiteral("%1 %2").arg(metricName(m)).arg(rules.metrics()[m]));
+    for (const sensors::MetricInfo& info : sensors::kMetrics)
+        parts.append(QStringLiteral("%1 %2")
+                         .arg(QLatin1String(info.name))
+                         .arg(rules.state().values[info.metric]));
     return QStringLiteral("metrics: ") + parts.join(QStringLiteral(", ")) +
-           QStringLiteral("\ndiscrete GPU: %1\n").arg(rules.gpuPresent() ? "yes" : "no");
+           QStringLiteral("\ndiscrete GPU: %1\n").arg(rules.state().gpuPresent ? "yes" : "no");
 }
 
 QString formatReadingsFile(const QVector<Reading>& readings, bool withSensors)

@@ -3,14 +3,12 @@
 // What the readings tool prints: every reading of one pass in the program's enumeration order,
 // which metric the program's rules feed from it, and the eleven metrics they end up with.
 
-#include "sensors/ReadingItem.h"
+#include "sensors/MetricRules.h"
 #include "sensors/abi/ReadingRecord.h"
 
 #include <QString>
 #include <QStringList>
 #include <QVector>
-
-#include <array>
 
 namespace zolven::readings {
 
@@ -22,24 +20,21 @@ struct Reading
     abi::RecordFields fields;
 };
 
-// Runs the rules over passes the way the bridge does: clock samples are averaged per pass,
-// metrics keep their value from one pass to the next, the GPU mark never clears.
+// Runs refresh passes the way the bridge does: metrics keep their value from one pass to the
+// next, the GPU mark never clears.
 class RulesReplay
 {
 public:
-    explicit RulesReplay(bool discreteGpuNamed) : m_gpu(discreteGpuNamed) {}
+    explicit RulesReplay(bool discreteGpuNamed) { m_state.gpuPresent = discreteGpuNamed; }
 
     // One refresh pass; returns, per reading, the metrics it fed.
     QVector<QStringList> pass(const QVector<Reading>& readings);
-    const std::array<qint32, 11>& metrics() const { return m_metrics; }
-    bool gpuPresent() const { return m_gpu; }
+    const sensors::MetricState& state() const { return m_state; }
 
 private:
-    std::array<qint32, 11> m_metrics{};
-    bool m_gpu;
+    sensors::MetricState m_state;
 };
 
-QString metricName(int metric);
 QString formatTable(const QVector<Reading>& readings, const QVector<QStringList>& feeds);
 QString formatMetrics(const RulesReplay& rules);
 // The readings file format (sensors/abi/ReadingsFile.h): sensors once, then the readings.
