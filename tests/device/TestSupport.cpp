@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -69,6 +70,16 @@ void PtyDevice::hangUp()
     if (m_master >= 0)
         ::close(m_master);
     m_master = -1;
+}
+
+void PtyDevice::holdLine(bool held)
+{
+    // Any descriptor of the program's end stops or restarts its output.
+    const int fd = ::open(m_name.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return;
+    ::tcflow(fd, held ? TCOOFF : TCOON);
+    ::close(fd);
 }
 
 QByteArray readFile(const QString& path)

@@ -24,6 +24,8 @@ public:
     QByteArray takeAtLeast(int count, int timeoutMs = 3000);
     // Unplugging: the program's end of the line starts failing.
     void hangUp();
+    // Flow control from the device: while held, nothing the program writes leaves its end.
+    void holdLine(bool held);
 
 private:
     void drain();
@@ -35,3 +37,4 @@ private:
 
 QByteArray readFile(const QString& path);
 bool writeFile(const QString& path, const QByteArray& content);
+
