@@ -1,6 +1,9 @@
 #include "TestSupport.h"
 
+#include "device/SettingsFile.h"
+
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <fcntl.h>
@@ -95,4 +98,18 @@ bool writeFile(const QString& path, const QByteArray& content)
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
            file.write(content) == content.size();
+}
+
+StoredSettings readAsNextRun(const QString& iniPath)
+{
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(QStringLiteral("config.ini"));
+    QFile::copy(iniPath, copy);
+    QList<zolven::ConfigEntry> rows = zolven::defaultConfigEntries();
+    StoredSettings s;
+    s.complete = zolven::readConfigFile(copy, rows);
+    s.autoRun = rows.at(zolven::RowAutoRun).value.toBool();
+    s.showFah = rows.at(zolven::RowShowFah).value.toBool();
+    s.language = rows.at(zolven::RowLanguage).value.toInt();
+    return s;
 }

@@ -38,3 +38,20 @@ private:
 QByteArray readFile(const QString& path);
 bool writeFile(const QString& path, const QByteArray& content);
 
+// The three settings as a start reads them from a config.ini.
+struct StoredSettings
+{
+    bool complete = false;
+    bool autoRun = false;
+    bool showFah = false;
+    int language = -1;
+    bool operator==(const StoredSettings& o) const
+    {
+        return complete == o.complete && autoRun == o.autoRun && showFah == o.showFah &&
+               language == o.language;
+    }
+};
+
+// Reads the file as the next run would. QSettings caches files per path inside a process, so
+// reading a copy at a new path is what makes this a read from disk.
+StoredSettings readAsNextRun(const QString& iniPath);
