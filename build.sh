@@ -19,7 +19,7 @@ packages=(
     qml6-module-qt5compat-graphicaleffects qml6-module-qt-labs-platform qml6-module-qttest
     qml6-module-qtquick-layouts qml6-module-qtqml qml6-module-qtqml-models libgl-dev
     pci.ids
-    xvfb xauth xdotool trayer x11-utils imagemagick
+    xvfb xauth xdotool trayer x11-utils imagemagick weston qt6-wayland
     python3
     g++-mingw-w64-x86-64 wine64
     clang libclang-rt-14-dev

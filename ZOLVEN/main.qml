@@ -25,6 +25,8 @@ Window {
     // Set at the first show: what only a visible window needs waits until then.
     property bool was_shown: false
     onVisibleChanged: if (visible) was_shown = true
+    // A Wayland client cannot place its own window: the compositor moves it when asked.
+    readonly property bool can_place_window: !sys_desktop.platformName.startsWith("wayland")
 
     // Metric panels
     property string tip_center_bar: qsTr("点击选项显示")
@@ -149,10 +151,18 @@ Window {
         bt_item_setting_boot.syncState(isAutoRun ? 3 : 0)
         log("index_language " + index_language + " " + sys_controller.iLanguage)
         // Without a tray there would be no way back to a hidden window.
-        if (gTray.available)
+        if (sys_desktop.trayAvailable())
             hide()
         else
             show()
+    }
+
+    // The close button: into the tray, or down to the taskbar where no tray would bring it back.
+    function putAway() {
+        if (sys_desktop.trayAvailable())
+            hide()
+        else
+            showMinimized()
     }
 
     FontLoader {
@@ -209,7 +219,11 @@ Window {
             }
         }
         onActivated: function (reason) {
-            root.show()
+            // Minimised while there was no tray: show() alone would leave it so.
+            if (root.visibility === Window.Minimized)
+                root.showNormal()
+            else
+                root.show()
             root.raise()
             root.requestActivate()
         }
@@ -311,12 +325,22 @@ Window {
             acceptedButtons: Qt.LeftButton
             property int pressedX
             property int pressedY
+            property bool moveHandedOver: false
 
             onPressed: function (mouse) {
                 pressedX = mouse.x
                 pressedY = mouse.y
+                moveHandedOver = false
             }
             onPositionChanged: function (mouse) {
+                if (!root.can_place_window) {
+                    // Once a press: the compositor follows the pointer from here on.
+                    if (!moveHandedOver) {
+                        moveHandedOver = true
+                        sys_desktop.startSystemMove(root)
+                    }
+                    return
+                }
                 if (root.visibility === 4) {
                     // Leaving the maximised state: keep the grabbed point at the same
                     // proportional spot of the restored window.
@@ -447,15 +471,43 @@ Window {
                 anchors.topMargin: 2
                 width: parent.width
                 height: 50
+                // Value and unit keep the 60 px face and the centred value while they fit. Past
+                // that the value moves left until the unit ends at the edge, and only a value
+                // still too wide takes a smaller face.
+                readonly property real unitSpace: main_show_unit.text
+                                                  ? main_show_unit.anchors.leftMargin + main_show_unit.implicitWidth
+                                                  : 0
+
+                // The value as wide as the 60 px face lays it out.
+                Text {
+                    id: main_show_var_full
+                    visible: false
+                    text: main_show_var.text
+                    font.family: font_focus.name
+                    font.pixelSize: 60
+                }
+
+                // Where the value sits centred, rounded as the anchors round it.
+                Item {
+                    id: main_show_var_centred
+                    anchors.centerIn: parent
+                    width: main_show_var.width
+                    height: main_show_var.height
+                }
 
                 Text {
                     id: main_show_var
                     objectName: "main_show_var"
                     anchors.centerIn: parent
+                    anchors.horizontalCenterOffset: {
+                        const overflow = main_show_var_centred.x + width + parent.unitSpace - parent.width
+                        return -Math.max(0, Math.min(overflow, main_show_var_centred.x))
+                    }
                     horizontalAlignment: Text.AlignHCenter
                     text: root.var_center_bar
                     font.family: font_focus.name
-                    font.pixelSize: 60
+                    font.pixelSize: Math.min(60, Math.floor(60 * (parent.width - parent.unitSpace)
+                                                            / main_show_var_full.implicitWidth))
                     color: "#FFD243"
                 }
 
@@ -491,7 +543,7 @@ Window {
             img_source_enter: "qrc:/static/assets/icon/icon_close_h.png"
             img_source_press: "qrc:/static/assets/icon/icon_close_p.png"
             onClickedFunction: function () {
-                root.hide()
+                root.putAway()
             }
         }
     }
@@ -537,6 +589,9 @@ Window {
             anchors.left: tip_cpu.right
             anchors.leftMargin: 8
             anchors.bottom: tip_cpu.bottom
+            // A long name is elided at the panel's edge, kept as far in as the bar on the left.
+            width: Math.min(implicitWidth, parent.width - x - indi_cpu_name.anchors.leftMargin)
+            elide: Text.ElideRight
             text: root.name_cpu
             font.family: font_black.name
             font.pixelSize: 18
@@ -645,6 +700,9 @@ Window {
             anchors.left: tip_gpu.right
             anchors.leftMargin: 8
             anchors.bottom: tip_gpu.bottom
+            // A long name is elided at the panel's edge, kept as far in as the bar on the left.
+            width: Math.min(implicitWidth, parent.width - x - indi_gpu_name.anchors.leftMargin)
+            elide: Text.ElideRight
             text: root.name_gpu
             font.family: font_black.name
             font.pixelSize: 18

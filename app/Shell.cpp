@@ -14,11 +14,28 @@
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QStandardPaths>
+#include <QSystemTrayIcon>
+#include <QWindow>
 #include <QtQml>
 
 #include <memory>
 
 namespace zolven {
+
+QString Desktop::platformName() const
+{
+    return QGuiApplication::platformName();
+}
+
+bool Desktop::trayAvailable() const
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+bool Desktop::startSystemMove(QWindow* window) const
+{
+    return window && window->startSystemMove();
+}
 
 void registerQmlTypes()
 {
@@ -68,9 +85,12 @@ int runShell(QApplication& app, const QUrl& mainDocument)
 
     registerQmlTypes();
 
+    // Outlives the engine.
+    Desktop desktop;
     auto engine = std::make_unique<QQmlApplicationEngine>();
     auto* controller = new Sysctl();
     engine->rootContext()->setContextProperty(QStringLiteral("sys_controller"), controller);
+    engine->rootContext()->setContextProperty(QStringLiteral("sys_desktop"), &desktop);
     controller->attachEngine(app, *engine);
 
     // Queued, so a document that fails while loading ends the loop only once it has started.

@@ -1,11 +1,30 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QUrl>
 
 class QApplication;
+class QWindow;
 
 namespace zolven {
+
+// What the window asks of the desktop it runs on: context property "sys_desktop".
+class Desktop : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString platformName READ platformName CONSTANT)
+
+public:
+    using QObject::QObject;
+
+    // Qt's name for the window system: "xcb", "wayland", "windows", ...
+    QString platformName() const;
+    // Asked at each use: a tray can come or go while the program runs.
+    Q_INVOKABLE bool trayAvailable() const;
+    // Hands the move of window to the window system, for as long as the button is held.
+    Q_INVOKABLE bool startSystemMove(QWindow* window) const;
+};
 
 inline constexpr char kAppName[] = "ZOLVEN";
 inline constexpr char kMainDocument[] = "qrc:/ZOLVEN/main.qml";

@@ -19,6 +19,18 @@ QString resolveGroup(const QSettings& settings, const QString& group)
     return group;
 }
 
+// The row's value in its group, else at the top level: where the INI format puts a section
+// written "[General]" or "[GENERAL]", as people write the group by hand.
+QVariant storedValue(QSettings& settings, const ConfigEntry& row)
+{
+    settings.beginGroup(resolveGroup(settings, row.group));
+    QVariant stored = settings.value(row.key);
+    settings.endGroup();
+    if (!stored.isValid() && !row.group.isEmpty())
+        stored = settings.value(row.key);
+    return stored;
+}
+
 } // namespace
 
 QList<ConfigEntry> defaultConfigEntries()
@@ -36,8 +48,7 @@ bool readConfigFile(const QString& path, QList<ConfigEntry>& rows)
     QSettings settings(path, QSettings::IniFormat);
     bool complete = true;
     for (ConfigEntry& row : rows) {
-        settings.beginGroup(resolveGroup(settings, row.group));
-        const QVariant stored = settings.value(row.key);
+        const QVariant stored = storedValue(settings, row);
         if (!stored.isValid()) {
             complete = false;
         } else if (row.kind == ConfigValueKind::Int) {
@@ -45,7 +56,6 @@ bool readConfigFile(const QString& path, QList<ConfigEntry>& rows)
         } else if (row.kind == ConfigValueKind::Bool) {
             row.value = stored.toBool();
         }
-        settings.endGroup();
     }
     return complete;
 }
@@ -60,6 +70,9 @@ bool writeConfigFile(const QString& path, const QList<ConfigEntry>& rows)
         else if (row.kind == ConfigValueKind::Bool)
             settings.setValue(row.key, row.value.toBool());
         settings.endGroup();
+        // A hand-written copy left at the top level would go stale beside the group's.
+        if (!row.group.isEmpty())
+            settings.remove(row.key);
     }
     settings.sync();
     return settings.status() == QSettings::NoError;

@@ -18,7 +18,9 @@
 //
 // "GENERAL" clashes with the INI format's reserved "General" section: QSettings writes it as
 // "[%General]" and a fresh read calls the group "General". On platforms where INI keys are case
-// sensitive the group is therefore looked up by the spelling the file already uses.
+// sensitive the group is therefore looked up by the spelling the file already uses. A section
+// written "[General]" or "[GENERAL]" (any case) holds top-level keys: a key missing from the
+// group is looked for there, and the next write moves it into the group.
 
 namespace zolven {
 
@@ -51,12 +53,13 @@ inline constexpr int kDefaultLanguage = 2;
 // The three rows with their defaults, in file order.
 QList<ConfigEntry> defaultConfigEntries();
 
-// Fills the rows from the file; true only when every row's key was present. A missing file reads
-// as all keys missing. Rows whose key is missing keep their value.
+// Fills the rows from the file; true only when every row's key was present, in its group or at
+// the top level. A missing file reads as all keys missing. Rows whose key is missing keep their
+// value.
 bool readConfigFile(const QString& path, QList<ConfigEntry>& rows);
 
-// Writes every row and flushes; other keys of the file stay. False when the file could not be
-// written.
+// Writes every row into its group and flushes, removing the row's key from the top level; other
+// keys of the file stay. False when the file could not be written.
 bool writeConfigFile(const QString& path, const QList<ConfigEntry>& rows);
 
 // The manual port of group "DEVICE", key "Port", trimmed; empty when absent.

@@ -57,6 +57,7 @@ bool Transport::openPort(const QString& name)
     // QSerialPort reports closing a closed port as an error; here that is no event at all.
     if (m_port->isOpen())
         m_port->close();
+    m_dropping = false;
     m_port->setPortName(name);
     if (!m_port->open(QIODevice::ReadWrite)) {
         qDebug().noquote() << "open error";
@@ -88,13 +89,16 @@ void Transport::slotSendData(const QByteArray& dat)
         return;
     // A device that stops reading must not make the host hoard frames without end; a frame
     // still waiting when many newer ones are due is worth nothing.
-    if (m_port->bytesToWrite() + dat.size() > kMaxBacklog) {
-        if (!m_dropping)
-            qDebug().noquote() << "[slotSendData] The device is not reading; frames are dropped";
+    if (!m_dropping && m_port->bytesToWrite() + dat.size() > kMaxBacklog) {
+        qDebug().noquote() << "[slotSendData] The device is not reading; frames are dropped";
         m_dropping = true;
-        return;
     }
-    m_dropping = false;
+    // From then on each frame replaces what is still queued, in the port's buffer and the
+    // driver's, so a device that reads again gets the newest frame next. The driver takes frames
+    // whether the device reads or not, so nothing tells when it reads again: this lasts until the
+    // port is opened again, and costs a reading device nothing, its last frame long gone.
+    if (m_dropping)
+        m_port->clear(QSerialPort::Output);
     m_port->write(dat);
 }
 

@@ -45,5 +45,5 @@ private:
     QSerialPort* m_port = nullptr;
     zolven::PortLister m_lister;
     QString m_manualPort;
-    bool m_dropping = false; // frames are being dropped for a device that does not read
+    bool m_dropping = false; // the device stopped reading on this port: only the newest frame waits
 };

@@ -1,10 +1,14 @@
 #include "TestSupport.h"
 
+#include "device/SettingsFile.h"
+
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <fcntl.h>
 #include <pty.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -71,6 +75,16 @@ void PtyDevice::hangUp()
     m_master = -1;
 }
 
+void PtyDevice::holdLine(bool held)
+{
+    // Any descriptor of the program's end stops or restarts its output.
+    const int fd = ::open(m_name.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return;
+    ::tcflow(fd, held ? TCOOFF : TCOON);
+    ::close(fd);
+}
+
 QByteArray readFile(const QString& path)
 {
     QFile file(path);
@@ -84,4 +98,18 @@ bool writeFile(const QString& path, const QByteArray& content)
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
            file.write(content) == content.size();
+}
+
+StoredSettings readAsNextRun(const QString& iniPath)
+{
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(QStringLiteral("config.ini"));
+    QFile::copy(iniPath, copy);
+    QList<zolven::ConfigEntry> rows = zolven::defaultConfigEntries();
+    StoredSettings s;
+    s.complete = zolven::readConfigFile(copy, rows);
+    s.autoRun = rows.at(zolven::RowAutoRun).value.toBool();
+    s.showFah = rows.at(zolven::RowShowFah).value.toBool();
+    s.language = rows.at(zolven::RowLanguage).value.toInt();
+    return s;
 }

@@ -24,6 +24,8 @@ public:
     QByteArray takeAtLeast(int count, int timeoutMs = 3000);
     // Unplugging: the program's end of the line starts failing.
     void hangUp();
+    // Flow control from the device: while held, nothing the program writes leaves its end.
+    void holdLine(bool held);
 
 private:
     void drain();
@@ -35,3 +37,21 @@ private:
 
 QByteArray readFile(const QString& path);
 bool writeFile(const QString& path, const QByteArray& content);
+
+// The three settings as a start reads them from a config.ini.
+struct StoredSettings
+{
+    bool complete = false;
+    bool autoRun = false;
+    bool showFah = false;
+    int language = -1;
+    bool operator==(const StoredSettings& o) const
+    {
+        return complete == o.complete && autoRun == o.autoRun && showFah == o.showFah &&
+               language == o.language;
+    }
+};
+
+// Reads the file as the next run would. QSettings caches files per path inside a process, so
+// reading a copy at a new path is what makes this a read from disk.
+StoredSettings readAsNextRun(const QString& iniPath);

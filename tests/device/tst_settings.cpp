@@ -18,28 +18,12 @@ using namespace zolven;
 
 namespace {
 
-struct Settings
+// What the program writes for these values, the group it owns in config.ini.
+QByteArray groupAsWritten(bool autoRun, bool showFah, int language)
 {
-    bool complete = false;
-    bool autoRun = false;
-    bool showFah = false;
-    int language = -1;
-};
-
-// Reads the file as the next run would. QSettings caches files per path inside a process, so
-// reading a copy at a new path is what makes this a read from disk.
-Settings readAsNextRun(const QString& iniPath)
-{
-    QTemporaryDir dir;
-    const QString copy = dir.filePath(QStringLiteral("config.ini"));
-    QFile::copy(iniPath, copy);
-    QList<ConfigEntry> rows = defaultConfigEntries();
-    Settings s;
-    s.complete = readConfigFile(copy, rows);
-    s.autoRun = rows.at(RowAutoRun).value.toBool();
-    s.showFah = rows.at(RowShowFah).value.toBool();
-    s.language = rows.at(RowLanguage).value.toInt();
-    return s;
+    return QByteArrayLiteral("[%General]\nAuto%20Run=") + (autoRun ? "true" : "false") +
+           "\nLanguage=" + QByteArray::number(language) +
+           "\nShow%20Fah=" + (showFah ? "true" : "false") + '\n';
 }
 
 QByteArray execLine(const QByteArray& entry)
@@ -65,6 +49,8 @@ private slots:
     void firstStartWritesDefaultsAndAutostart();
     void incompleteFileFallsBackCompletely_data();
     void incompleteFileFallsBackCompletely();
+    void handWrittenSectionsAreRead_data();
+    void handWrittenSectionsAreRead();
     void garbageValuesTakeQtConversions();
     void unknownLanguageKeepsSourceTexts();
     void secondStartKeepsValuesWithoutRewriting();
@@ -114,7 +100,7 @@ void SettingsTest::groupSurvivesTheNextRun()
     rows[RowLanguage].value = 1;
     QVERIFY(writeConfigFile(ini(), rows));
 
-    Settings next = readAsNextRun(ini());
+    StoredSettings next = readAsNextRun(ini());
     QVERIFY(next.complete);
     QCOMPARE(next.autoRun, false);
     QCOMPARE(next.showFah, true);
@@ -153,9 +139,11 @@ void SettingsTest::firstStartWritesDefaultsAndAutostart()
     QCOMPARE(c.getILanguage(), 2);
     QCOMPARE(translated(), QStringLiteral("en_US"));
 
-    const Settings next = readAsNextRun(ini());
+    const StoredSettings next = readAsNextRun(ini());
     QVERIFY(next.complete);
     QVERIFY(next.autoRun && !next.showFah && next.language == 2);
+    // Exactly as the README shows it.
+    QCOMPARE(readFile(ini()), groupAsWritten(true, false, 2));
 
     const QByteArray entry = readFile(autostartEntry());
     QVERIFY(entry.startsWith("[Desktop Entry]\n"));
@@ -167,8 +155,8 @@ void SettingsTest::incompleteFileFallsBackCompletely_data()
     QTest::addColumn<QByteArray>("content");
     QTest::newRow("two of three keys") << QByteArray("[%General]\nShow%20Fah=true\nLanguage=1\n");
     QTest::newRow("empty file") << QByteArray();
-    QTest::newRow("keys outside the group")
-        << QByteArray("[General]\nAuto%20Run=false\nShow%20Fah=true\nLanguage=1\n");
+    QTest::newRow("one key in the group, two at the top level")
+        << QByteArray("[%General]\nShow%20Fah=true\n[General]\nLanguage=1\n");
 }
 
 void SettingsTest::incompleteFileFallsBackCompletely()
@@ -180,9 +168,56 @@ void SettingsTest::incompleteFileFallsBackCompletely()
     QVERIFY(c.getIsAutoRun());
     QVERIFY(!c.getIsShowFah());
     QCOMPARE(c.getILanguage(), 2);
-    const Settings next = readAsNextRun(ini());
+    const StoredSettings next = readAsNextRun(ini());
     QVERIFY(next.complete);
     QVERIFY(next.autoRun && !next.showFah && next.language == 2);
+}
+
+// The INI format reads a section written "[General]" in any case as keys outside every group;
+// people write it so, and the README once named the group GENERAL.
+void SettingsTest::handWrittenSectionsAreRead_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("[GENERAL], plain keys")
+        << QByteArray("[GENERAL]\nAuto Run=false\nShow Fah=true\nLanguage=1\n");
+    QTest::newRow("[General], escaped keys")
+        << QByteArray("[General]\nAuto%20Run=false\nShow%20Fah=true\nLanguage=1\n");
+    QTest::newRow("[general] before the port")
+        << QByteArray("[general]\nLanguage=1\nShow Fah=1\nAuto Run=0\n\n"
+                      "[DEVICE]\nPort=/dev/ttyUSB7\n");
+    QTest::newRow("no section") << QByteArray(
+        "Auto Run=false\nShow Fah=true\nLanguage=1\n[DEVICE]\nPort=/dev/ttyUSB7\n");
+    QTest::newRow("split between the group and the top level")
+        << QByteArray("[%General]\nShow%20Fah=true\nLanguage=1\n[GENERAL]\nAuto Run=false\n");
+    // The group the program writes wins over a stale copy beside it.
+    QTest::newRow("group and a stale copy")
+        << QByteArray("[GENERAL]\nAuto Run=true\nLanguage=0\n\n"
+                      "[%General]\nAuto%20Run=false\nShow%20Fah=true\nLanguage=1\n");
+}
+
+void SettingsTest::handWrittenSectionsAreRead()
+{
+    QFETCH(QByteArray, content);
+    QVERIFY(writeFile(ini(), content));
+    {
+        Sysctl c(m_appDir);
+        c.confFileSync();
+        QVERIFY(!c.getIsAutoRun());
+        QVERIFY(c.getIsShowFah());
+        QCOMPARE(c.getILanguage(), 1);
+        QVERIFY(!QFile::exists(autostartEntry()));
+        // Complete: left as it is until the next write.
+        QCOMPARE(readFile(ini()), content);
+        QCOMPARE(readAsNextRun(ini()), (StoredSettings{true, false, true, 1}));
+    }
+    // The exit write puts the three keys where the program keeps them, and only there.
+    const QByteArray written = readFile(ini());
+    QVERIFY2(written.contains(groupAsWritten(false, true, 1)), written.constData());
+    QCOMPARE(written.count("Language="), 1);
+    QVERIFY2(!written.contains("Auto Run") && !written.contains("Show Fah"), written.constData());
+    QCOMPARE(readAsNextRun(ini()), (StoredSettings{true, false, true, 1}));
+    if (content.contains("[DEVICE]"))
+        QCOMPARE(readManualPort(ini()), QStringLiteral("/dev/ttyUSB7"));
 }
 
 void SettingsTest::garbageValuesTakeQtConversions()
@@ -361,7 +396,7 @@ void SettingsTest::exitWriteStoresLiveValues()
         c.setIsShowFah(true);
         c.setILanguage(0);
     }
-    const Settings next = readAsNextRun(ini());
+    const StoredSettings next = readAsNextRun(ini());
     QVERIFY(next.showFah);
     QCOMPARE(next.language, 0);
 }

@@ -30,6 +30,7 @@ private slots:
 
     void everyWriteFails();
     void deviceVanishesAtEveryConnection();
+    void deviceStopsReading_data();
     void deviceStopsReading();
 
 private:
@@ -130,14 +131,29 @@ void FaultSerialTest::deviceVanishesAtEveryConnection()
     QVERIFY(frame && (*frame)[Metric::CpuTemp] == 45u);
 }
 
+void FaultSerialTest::deviceStopsReading_data()
+{
+    QTest::addColumn<bool>("holdsLine");
+    // The kernel's buffer fills, then the port's own.
+    QTest::newRow("reads nothing") << false;
+    // Flow control: nothing leaves the port's own buffer.
+    QTest::newRow("holds the line") << true;
+}
+
 void FaultSerialTest::deviceStopsReading()
 {
-    // The device hangs and reads nothing more: the kernel's buffer fills, then the port's own.
+    QFETCH(bool, holdsLine);
     PtyDevice device;
     QVERIFY(device.isValid());
     auto c = controller([&] { return QList<PortEntry>{{device.name(), 0x1F3A, 0x0008}}; });
     auto* port = c->transport()->findChild<QSerialPort*>();
     QVERIFY(port);
+    QByteArray newest;
+    connect(c.get(), &Sysctl::emitSendData, this, [&](const QByteArray& f) { newest = f; });
+    c->handlerCheckConnected();
+    QVERIFY(c->getIsConnected());
+    if (holdsLine)
+        device.holdLine(true);
     LogCapture log;
     for (int i = 0; i < 20000; ++i) {
         c->handlerCheckConnected();
@@ -151,18 +167,28 @@ void FaultSerialTest::deviceStopsReading()
     QVERIFY2(port->bytesToWrite() <= 64 * zolven::kFrameSize,
              qPrintable(QString::number(port->bytesToWrite())));
     // Said when the dropping starts, not for every frame dropped.
-    const qsizetype said = log.linesStartingWith("[slotSendData]").size();
-    QVERIFY2(said >= 1 && said < 20, qPrintable(QString::number(said)));
+    QCOMPARE(log.linesStartingWith("[slotSendData]").size(), 1);
 
-    // Reading again: the backlog drains, and the next frame arrives whole.
-    QTRY_VERIFY((device.take(), port->bytesToWrite() == 0));
-    QTest::qWait(50);
-    device.take();
+    // Reading again, the device gets the newest frame and nothing older after it. Only what the
+    // far end of a pseudo-terminal took in before it stalled (its 4 KiB line buffer, the
+    // device's own buffer in effect) comes first.
+    c->set_send_cpu_temperature(77);
     c->handlerCheckConnected();
-    const QByteArray wire = device.takeAtLeast(zolven::kFrameSize);
-    QCOMPARE(wire.size(), zolven::kFrameSize);
-    const auto frame = zolven::decodeFrame(wire);
-    QVERIFY(frame && (*frame)[Metric::CpuTemp] == 45u);
+    if (holdsLine)
+        device.holdLine(false);
+    QByteArray wire;
+    QTRY_VERIFY((wire += device.take(), port->bytesToWrite() == 0));
+    QTest::qWait(50);
+    wire += device.take();
+    const qsizetype at = wire.indexOf(newest);
+    QVERIFY2(at >= 0 && at <= (holdsLine ? 0 : 4095), qPrintable(QString::number(at)));
+    QCOMPARE(wire.size(), at + zolven::kFrameSize);
+    QCOMPARE((*zolven::decodeFrame(newest))[Metric::CpuTemp], 77u);
+
+    // The next frame arrives whole.
+    c->handlerCheckConnected();
+    const QByteArray next = device.takeAtLeast(zolven::kFrameSize);
+    QCOMPARE(next, newest);
 }
 
 QTEST_GUILESS_MAIN(FaultSerialTest)

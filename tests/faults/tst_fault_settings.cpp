@@ -4,6 +4,7 @@
 // line, never a lost setting.
 
 #include "LogCapture.h"
+#include "tests/device/TestSupport.h"
 
 #include "device/SettingsFile.h"
 #include "device/Sysctl.h"
@@ -21,52 +22,12 @@ using namespace zolven;
 
 namespace {
 
-struct Values
-{
-    bool complete = false;
-    bool autoRun = false;
-    bool showFah = false;
-    int language = -1;
-    bool operator==(const Values& o) const
-    {
-        return complete == o.complete && autoRun == o.autoRun && showFah == o.showFah &&
-               language == o.language;
-    }
-};
+using Values = StoredSettings;
 
 const Values kDefaults{true, true, false, 2};
 const Values kUsers{true, false, true, 1};
 const QByteArray kUsersFile = "[%General]\nAuto%20Run=false\nShow%20Fah=true\nLanguage=1\n\n"
                               "[DEVICE]\nPort=/dev/ttyUSB7\n";
-
-QByteArray readBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-// Reads the file as the next start would. QSettings caches files per path within a process,
-// so the copy goes to a path never read before.
-Values readAsNextRun(const QString& ini)
-{
-    static int serial = 0;
-    QTemporaryDir dir;
-    const QString copy = dir.filePath(QStringLiteral("next%1.ini").arg(++serial));
-    QFile::copy(ini, copy);
-    QList<ConfigEntry> rows = defaultConfigEntries();
-    Values v;
-    v.complete = readConfigFile(copy, rows);
-    v.autoRun = rows.at(RowAutoRun).value.toBool();
-    v.showFah = rows.at(RowShowFah).value.toBool();
-    v.language = rows.at(RowLanguage).value.toInt();
-    return v;
-}
 
 Values live(const Sysctl& c)
 {
@@ -126,7 +87,7 @@ void FaultSettingsTest::cutShortAtEveryByte()
         const QString dir = freshAppDir();
         const QString ini = dir + QStringLiteral("/config.ini");
         const QByteArray prefix = kUsersFile.left(n);
-        QVERIFY(writeBytes(ini, prefix));
+        QVERIFY(writeFile(ini, prefix));
         Values seen;
         {
             Sysctl c(dir);
@@ -172,7 +133,7 @@ void FaultSettingsTest::unreadableContent()
     QFETCH(QByteArray, content);
     const QString dir = freshAppDir();
     const QString ini = dir + QStringLiteral("/config.ini");
-    QVERIFY(writeBytes(ini, content));
+    QVERIFY(writeFile(ini, content));
     LogCapture quiet;
     Values seen;
     {
@@ -217,7 +178,7 @@ void FaultSettingsTest::otherEditorsFiles()
     QFETCH(bool, readable);
     const QString dir = freshAppDir();
     const QString ini = dir + QStringLiteral("/config.ini");
-    QVERIFY(writeBytes(ini, content));
+    QVERIFY(writeFile(ini, content));
     LogCapture quiet;
     Values seen;
     {
@@ -233,7 +194,7 @@ void FaultSettingsTest::readOnlyFile()
 {
     const QString dir = freshAppDir();
     const QString ini = dir + QStringLiteral("/config.ini");
-    QVERIFY(writeBytes(ini, kUsersFile));
+    QVERIFY(writeFile(ini, kUsersFile));
     QVERIFY(QFile::setPermissions(ini, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     LogCapture log;
     {
@@ -247,7 +208,7 @@ void FaultSettingsTest::readOnlyFile()
     }
     if (::geteuid() == 0)
         QSKIP("no permission bit stops root; the rest needs an ordinary user");
-    QCOMPARE(readBytes(ini), kUsersFile);
+    QCOMPARE(readFile(ini), kUsersFile);
     QVERIFY(log.count("[syncConfFile] Cannot write \"" + ini + '"') >= 1);
 }
 

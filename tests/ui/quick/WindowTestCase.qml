@@ -2,7 +2,8 @@ import QtQuick
 import QtTest
 
 // Base for the main window tests: opens the real main.qml from the resources against the
-// fake controller (sys_controller) and the fake bridge (bridges.latest).
+// fake controller (sys_controller), the fake bridge (bridges.latest) and the fake desktop
+// (sys_desktop).
 TestCase {
     when: windowShown
 
@@ -10,11 +11,16 @@ TestCase {
     property var bridge: null
 
     // stored: what the controller's confFileSync "reads"; language -1 installs no catalogue,
-    // so the window shows its source texts.
+    // so the window shows its source texts. tray and platform: what the desktop offers (by
+    // default no tray and the platform the tests run on).
     function openWindow(stored) {
         stored = stored || {}
         sys_controller.reset(stored.autoRun === true, stored.showFah === true,
                              stored.language === undefined ? -1 : stored.language)
+        sys_desktop.reset()
+        sys_desktop.tray = stored.tray === true
+        if (stored.platform)
+            sys_desktop.platformName = stored.platform
         bridges.cpuName = "Test CPU 9000"
         bridges.gpuName = "Test GPU 480"
         bridges.gpuAvailable = stored.gpu === true

@@ -2,6 +2,7 @@
 // resources against test doubles for the controller and the sensor bridge.
 #include "FakeBridge.h"
 #include "FakeController.h"
+#include "FakeDesktop.h"
 
 #include <QApplication>
 #include <QQmlContext>
@@ -20,6 +21,8 @@ public slots:
                                                   new FakeController(engine, engine));
         engine->rootContext()->setContextProperty(QStringLiteral("bridges"),
                                                   new BridgeControl(engine));
+        engine->rootContext()->setContextProperty(QStringLiteral("sys_desktop"),
+                                                  new FakeDesktop(engine));
     }
 };
 

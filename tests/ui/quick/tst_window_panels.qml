@@ -159,6 +159,117 @@ WindowTestCase {
         compare(child("main_show_unit").text, "")
     }
 
+    // A name that fits keeps its natural width; a longer one is elided inside its panel.
+    function test_namesStayInsideThePanels_data() {
+        return [{ tag: "short", cpu: "Test CPU 9000", gpu: "Test GPU 480", fits: true },
+                { tag: "Ryzen", cpu: "AMD Ryzen 9 7950X3D 16-Core Processor",
+                  gpu: "Advanced Micro Devices, Inc. [AMD/ATI] Navi 31 [Radeon RX 7900 XTX]", fits: false },
+                { tag: "Threadripper", cpu: "AMD Ryzen Threadripper PRO 7995WX 96-Cores",
+                  gpu: "NVIDIA Corporation AD102GL [RTX 6000 Ada Generation] (rev a1)", fits: false }]
+    }
+
+    function test_namesStayInsideThePanels(data) {
+        openWindow({ gpu: true })
+        bridges.cpuName = data.cpu
+        bridges.gpuName = data.gpu
+        bridge.data_cpu_temp = 45
+        for (const [name, panelName] of [["var_cpu_name", "area_cpu"], ["var_gpu_name", "area_gpu"]]) {
+            const text = child(name)
+            const panel = child(panelName)
+            const right = text.mapToItem(panel, text.width, 0).x
+            verify(right <= panel.width, name + " ends at " + right + " of " + panel.width)
+            compare(text.truncated, !data.fits, name)
+            if (data.fits)
+                compare(text.width, text.implicitWidth, name)
+        }
+    }
+
+    // Where the read-out's value and unit are, in the 330 px between the light and the chevron.
+    function readout() {
+        const value = child("main_show_var")
+        const unit = child("main_show_unit")
+        const area = value.parent
+        compare(area.width, 330)
+        const left = value.mapToItem(area, 0, 0).x
+        const valueRight = value.mapToItem(area, value.implicitWidth, 0).x
+        return { left: left, centre: (left + valueRight) / 2, size: value.font.pixelSize,
+                 right: unit.text ? unit.mapToItem(area, unit.implicitWidth, 0).x : valueRight,
+                 unitSpace: unit.text ? unit.anchors.leftMargin + unit.implicitWidth : 0 }
+    }
+
+    TextMetrics {
+        id: probe
+    }
+
+    // Every value a metric can hold, with the longest unit it comes with, stays inside; the face
+    // is 60 px and the value centred wherever that fits, and a smaller face one pixel larger
+    // would not fit.
+    function test_centreReadoutFits_data() {
+        const rows = [{ tag: "LOADING...", text: "LOADING..." }, { tag: "NO DATA", row: 2 },
+                      { tag: "SENSOR", prop: "data_cpu_usage", value: 12 },
+                      { tag: "45 ℃", row: 0, prop: "data_cpu_temp", value: 45, centred: true },
+                      { tag: "3600 MHz", row: 1, prop: "data_cpu_clock", value: 3600, centred: true },
+                      { tag: "70000 /131072 MB", row: 8, prop: "data_gpu_ramUsed", value: 70000,
+                        total: 131072, fullSize: true }]
+        for (const v of [2147483647, -2147483648, -1]) {
+            rows.push({ tag: "clock " + v, row: 1, prop: "data_cpu_clock", value: v })
+            rows.push({ tag: "gpu fan " + v, row: 7, prop: "data_gpu_fan", value: v })
+            rows.push({ tag: "fahrenheit " + v, row: 0, prop: "data_cpu_temp", value: v, showFah: true })
+            rows.push({ tag: "gpu memory " + v, row: 8, prop: "data_gpu_ramUsed", value: v, total: v })
+            rows.push({ tag: "shared memory " + v, row: 8, prop: "data_gpu_ramUsed", value: v, shared: true })
+        }
+        return rows
+    }
+
+    function test_centreReadoutFits(data) {
+        openWindow({ gpu: data.shared !== true, showFah: data.showFah === true })
+        if (data.total !== undefined)
+            bridge.data_gpu_ramTotal = data.total
+        if (data.prop)
+            bridge[data.prop] = data.value
+        if (data.row !== undefined)
+            clickRow(data.row)
+        if (data.text)
+            compare(child("main_show_var").text, data.text)
+        const box = readout()
+        verify(box.left >= 0, data.tag + " starts at " + box.left)
+        verify(box.right <= 330, data.tag + " ends at " + box.right)
+        if (data.centred)
+            verify(Math.abs(box.centre - 165) <= 0.5, data.tag + " centred at " + box.centre)
+        if (data.centred || data.fullSize)
+            compare(box.size, 60)
+        if (box.size < 60) {
+            probe.font = child("main_show_var").font
+            probe.font.pixelSize = box.size + 1
+            probe.text = child("main_show_var").text
+            verify(probe.advanceWidth + box.unitSpace > 330, data.tag + " shrank to " + box.size)
+        }
+    }
+
+    // Values of every length, each checked as above, on the rows with the longest units.
+    function test_centreReadoutFitsEveryLength() {
+        openWindow({ gpu: true })
+        for (const row of [1, 8]) {
+            clickRow(row)
+            for (let digits = 1; digits <= 10; ++digits) {
+                const nines = Math.min(Math.pow(10, digits) - 1, 2147483647)
+                for (const v of [nines, -nines, Math.floor(nines / 9) * 4]) {
+                    bridge.data_gpu_ramTotal = v
+                    bridge.data_gpu_ramUsed = v
+                    bridge.data_cpu_clock = v
+                    const box = readout()
+                    verify(box.left >= 0 && box.right <= 330, v + ": " + box.left + " to " + box.right)
+                    if (box.size < 60) {
+                        probe.font = child("main_show_var").font
+                        probe.font.pixelSize = box.size + 1
+                        probe.text = child("main_show_var").text
+                        verify(probe.advanceWidth + box.unitSpace > 330, v + " shrank to " + box.size)
+                    }
+                }
+            }
+        }
+    }
+
     function test_gpuRowsPrefixGpu_data() {
         return [4, 5, 6, 7, 8].map(i => ({ tag: "row " + i, index: i }))
     }

@@ -5,13 +5,16 @@ import Qt.labs.platform as Platform
 WindowTestCase {
     name: "WindowShell"
 
-    function test_start() {
-        openWindow()
+    function test_start_data() {
+        return [{ tag: "tray", tray: true }, { tag: "no tray", tray: false }]
+    }
+
+    function test_start(data) {
+        openWindow({ tray: data.tray })
         compare(sys_controller.callNames()[0], "confFileSync")
         compare(bridge.runCount, 1)
-        // With a tray the window starts hidden; without one (as here) it must stay reachable.
-        const tray = child("gTray")
-        compare(win.visible, !tray.available)
+        // With a tray the window starts hidden; without one it must stay reachable.
+        compare(win.visible, !data.tray)
     }
 
     function test_trayActivationShowsWindow_data() {
@@ -55,7 +58,7 @@ WindowTestCase {
     }
 
     function test_closeHidesAndPollGoesOn() {
-        openWindow()
+        openWindow({ tray: true })
         win.show()
         child("timer_check_connected").interval = 40
         mouseClick(child("close_button"))
@@ -64,6 +67,32 @@ WindowTestCase {
         bridge.data_cpu_temp = 51
         tryVerify(function () { return sys_controller.argsOf("handlerCheckConnected").length >= 2 }, 3000)
         compare(sent("set_send_cpu_temperature"), [51])
+    }
+
+    // Without a tray nothing could bring a hidden window back: the close button minimises it,
+    // whether the tray was missing at start or went away later.
+    function test_closeWithoutTray_data() {
+        return [{ tag: "no tray at start", atStart: false, atClose: false },
+                { tag: "tray gone later", atStart: true, atClose: false },
+                { tag: "tray come later", atStart: false, atClose: true }]
+    }
+
+    function test_closeWithoutTray(data) {
+        openWindow({ tray: data.atStart })
+        win.show()
+        tryCompare(win.contentItem, "width", win.width)
+        sys_desktop.tray = data.atClose
+        mouseClick(child("close_button"))
+        if (data.atClose) {
+            verify(!win.visible)
+        } else {
+            verify(win.visible)
+            compare(win.visibility, Window.Minimized)
+            // A tray that turns up later brings it back as the program's own icon would.
+            child("gTray").activated(Platform.SystemTrayIcon.Trigger)
+            verify(win.visible)
+            compare(win.visibility, Window.Windowed)
+        }
     }
 
     function test_collapseAndExpand() {
@@ -141,6 +170,33 @@ WindowTestCase {
         drag(item, 5, 5, 30, 20)
         compare(win.x, 100)
         compare(win.y, 100)
+    }
+
+    // Where a client cannot place windows, a press and a move hand the move to the compositor,
+    // once a press; the window's own position is left alone.
+    function test_dragWhereWindowsCannotBePlaced_data() {
+        return [{ tag: "wayland", platform: "wayland", moves: 1 },
+                { tag: "wayland-egl", platform: "wayland-egl", moves: 1 },
+                { tag: "xcb", platform: "xcb", moves: 0 }]
+    }
+
+    function test_dragWhereWindowsCannotBePlaced(data) {
+        openWindow({ platform: data.platform })
+        win.x = 100
+        win.y = 100
+        const item = child("main_show_tip")
+        mousePress(item, 2, 2)
+        mouseMove(item, 32, 22)
+        compare(sys_desktop.systemMoves, data.moves)
+        if (data.moves)
+            mouseMove(item, 40, 30)
+        mouseRelease(item, 32, 22)
+        compare(sys_desktop.systemMoves, data.moves)
+        compare(win.x, data.moves ? 100 : 130)
+        compare(win.y, data.moves ? 100 : 120)
+        // A click alone moves nothing.
+        mouseClick(item, 2, 2)
+        compare(sys_desktop.systemMoves, data.moves)
     }
 
     function test_dragOutOfMaximised() {
