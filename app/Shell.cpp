@@ -1,6 +1,7 @@
 #include "Shell.h"
 
 #include "app/GraphicsSetup.h"
+#include "app/LockLocation.h"
 #include "app/SessionEnd.h"
 #include "device/Sysctl.h"
 #include "sensors/hwinfoBridge.h"
@@ -48,9 +49,9 @@ QString lockFilePath()
     QString name = QCoreApplication::applicationName();
     if (name.isEmpty())
         name = QString::fromLatin1(kAppName);
-    const QString dir = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
-    // Qt names no directory when the temporary one does not exist: no path, so the lock fails
-    // instead of landing in the root directory.
+    const QString dir = lockDirectory();
+    // No folder (Qt names none that is missing or not the user's own): no path, so the lock
+    // fails instead of landing in the root directory.
     if (dir.isEmpty())
         return QString();
     return dir + QLatin1Char('/') + name + QStringLiteral(".lock");
@@ -60,6 +61,8 @@ int runShell(QApplication& app, const QUrl& mainDocument)
 {
     QCoreApplication::setApplicationName(QString::fromLatin1(kAppName));
     QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kAppName));
+    // The menu entry's name: Wayland compositors and trays find the icon through it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.zolven.ZOLVEN"));
     quitOnSessionEnd(app);
     // A resource path, not a "qrc:" URL: QIcon reads files and would silently load nothing.
     // Scaled first: the icon keeps its pixmap for the whole run (1.1 MB at the logo's 510 x 560),

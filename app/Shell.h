@@ -33,8 +33,8 @@ inline constexpr char kMainDocument[] = "qrc:/ZOLVEN/main.qml";
 // DuvHandler of module "DuvHandler.handler" 1.0.
 void registerQmlTypes();
 
-// The lock path: the writable temporary location, "/", the application name, ".lock". Empty
-// when there is no temporary directory.
+// The lock path: lockDirectory() (the temporary folder on Windows, the user's runtime folder on
+// Linux), "/", the application name, ".lock". Empty when there is no such folder.
 QString lockFilePath();
 
 // Runs the program on an existing application object: single-instance lock, engine,

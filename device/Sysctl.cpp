@@ -1,9 +1,11 @@
 #include "Sysctl.h"
 
+#include "device/SettingsLocation.h"
 #include "device/SystemCommands.h"
 #include "device/Transport.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QDir>
 
 namespace {
@@ -16,8 +18,10 @@ constexpr quint8 kChecksBeforeSending = 6;
 Sysctl::Sysctl(QObject* parent) : Sysctl(QCoreApplication::applicationDirPath(), parent) {}
 
 Sysctl::Sysctl(const QString& appDir, QObject* parent)
-    : QObject(parent), m_appDir(appDir), m_transport(new Transport(this))
+    : QObject(parent), m_appDir(appDir), m_configPath(zolven::settingsFilePath(appDir)),
+      m_transport(new Transport(this))
 {
+    qDebug().noquote().nospace() << "[Config] Settings file : " << m_configPath;
     connect(this, &Sysctl::emitSendData, m_transport, &Transport::slotSendData);
     connect(m_transport, &Transport::emitError, this, &Sysctl::slotPortError);
 

@@ -97,6 +97,8 @@ private:
     // Until the file has been read, the live values are only defaults and must not overwrite it.
     bool m_configLoaded = false;
     QString m_appDir;
+    // Chosen once at start, so a run never splits its settings between two files.
+    QString m_configPath;
     Transport* m_transport = nullptr;
     QByteArray m_frame;
     quint8 m_sendCountdown = 0;

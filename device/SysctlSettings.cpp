@@ -3,6 +3,7 @@
 #include "Sysctl.h"
 
 #include "device/Autostart.h"
+#include "device/SettingsLocation.h"
 #include "device/Transport.h"
 
 #include <QCoreApplication>
@@ -12,7 +13,7 @@ using namespace zolven;
 
 QString Sysctl::configFilePath() const
 {
-    return m_appDir + QStringLiteral("/config.ini");
+    return m_configPath;
 }
 
 bool Sysctl::readConfigFile()
@@ -26,6 +27,7 @@ bool Sysctl::readConfigFile()
 void Sysctl::writeConfigFile()
 {
     enterAppDir();
+    zolven::makeSettingsFolder(configFilePath());
     // A file that cannot be written changes nothing for this run; the values still apply.
     if (!zolven::writeConfigFile(configFilePath(), m_config))
         qDebug() << "[syncConfFile] Cannot write" << configFilePath();

@@ -25,10 +25,12 @@ QString queryCpuName();
 // The updater directory: one level above appDir, then "update".
 QString updateDirectory(const QString& appDir);
 
-// Starts the script in updateDir detached, with updateDir as its working directory.
+// Starts the script in updateDir detached, with updateDir as its working directory. On Linux
+// only when the script, its folder and the folders above can be changed by no one but this
+// user and root; otherwise one line says why and nothing starts.
 bool startUpdaterScript(const QString& updateDir);
 
-// Starts the updater script when its directory exists; nothing is checked or logged.
+// Starts the updater script when its directory exists.
 void runUpdaterIfPresent(const QString& appDir);
 
 } // namespace zolven

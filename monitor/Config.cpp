@@ -74,12 +74,30 @@ void parseConfig(const std::string& text, const std::string& baseDir, MonitorCon
     }
 }
 
+std::string userConfigPath()
+{
+    // XDG base directories: an unset, empty or relative XDG_CONFIG_HOME means ~/.config.
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && *xdg == '/')
+        return std::string(xdg) + "/ZOLVEN/" + kConfigFileName;
+    const char* home = std::getenv("HOME");
+    if (home && *home)
+        return std::string(home) + "/.config/ZOLVEN/" + kConfigFileName;
+    return std::string();
+}
+
 std::string configPath(const std::string& libraryDir)
 {
     const char* env = std::getenv(kConfigEnvironment);
     if (env && *env)
         return env;
-    return (libraryDir.empty() ? std::string(".") : libraryDir) + "/" + kConfigFileName;
+    const std::string beside =
+        (libraryDir.empty() ? std::string(".") : libraryDir) + "/" + kConfigFileName;
+    // An installed library's folder is not the user's to write: then the user's own file.
+    const std::string user = userConfigPath();
+    if (!exists(beside) && !user.empty() && exists(user))
+        return user;
+    return beside;
 }
 
 MonitorConfig loadConfig(const std::string& path, std::vector<std::string>& warnings)

@@ -1,7 +1,8 @@
 #pragma once
 
 // Settings of the library, read at every initialise from a small text file: "monitor.conf"
-// beside config.dat, or the file named by the environment variable ZOLVEN_MONITOR_CONFIG.
+// beside config.dat, else the user's $XDG_CONFIG_HOME/ZOLVEN/monitor.conf, or the file named by
+// the environment variable ZOLVEN_MONITOR_CONFIG.
 // The program itself has no options; this is how a user points the library elsewhere.
 //
 //   # comment
@@ -41,8 +42,12 @@ struct MonitorConfig
 void parseConfig(const std::string& text, const std::string& baseDir, MonitorConfig& config,
                  std::vector<std::string>& warnings);
 
-// The file to read: the environment's choice, else monitor.conf in libraryDir.
+// The file to read: the environment's choice, else monitor.conf in libraryDir, else the user's
+// when only that one exists (a missing file means defaults).
 std::string configPath(const std::string& libraryDir);
+
+// $XDG_CONFIG_HOME/ZOLVEN/monitor.conf (default ~/.config); empty without a home.
+std::string userConfigPath();
 
 // Reads the file when it exists (a missing file means defaults).
 MonitorConfig loadConfig(const std::string& path, std::vector<std::string>& warnings);

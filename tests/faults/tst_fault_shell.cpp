@@ -22,9 +22,10 @@ const QUrl kStays(QStringLiteral("qrc:/faults/stays.qml"));
 const QString kRefused =
     QStringLiteral("[LOCK FILE EXIST, EXIT APP]------------------------------------");
 
+// The lock's folder: the runtime folder on Linux, the temporary one on Windows.
 void useTempDir(const QString& path)
 {
-    for (const char* var : {"TMPDIR", "TMP", "TEMP"})
+    for (const char* var : {"XDG_RUNTIME_DIR", "TMPDIR", "TMP", "TEMP"})
         qputenv(var, QDir::toNativeSeparators(path).toLocal8Bit());
 }
 
@@ -97,6 +98,9 @@ void FaultShellTest::lockCannotBeHeld()
     QFETCH(bool, named);
     QVERIFY(QFile(m_tmp.filePath("plain-file")).open(QIODevice::WriteOnly));
     QVERIFY(QDir().mkpath(m_tmp.filePath("held-by-dir/ZOLVEN.lock")));
+    // A runtime folder must be private, or it is not taken at all.
+    QVERIFY(QFile::setPermissions(m_tmp.filePath("held-by-dir"),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     const QString dir = m_tmp.filePath(tempDir);
     useTempDir(dir);
 

@@ -34,9 +34,9 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_tmp.isValid());
-        // The lock lives in the temporary location: keep it away from any real instance.
-        // TMPDIR on POSIX; TMP and TEMP on Windows.
-        for (const char* var : {"TMPDIR", "TMP", "TEMP"})
+        // The lock lives in the runtime folder (Linux) or the temporary one (Windows): keep it
+        // away from any real instance. TMPDIR on POSIX; TMP and TEMP on Windows.
+        for (const char* var : {"XDG_RUNTIME_DIR", "TMPDIR", "TMP", "TEMP"})
             qputenv(var, QDir::toNativeSeparators(m_tmp.path()).toLocal8Bit());
     }
 
@@ -48,7 +48,7 @@ private slots:
 
     void cleanup() { qInstallMessageHandler(m_previous); }
 
-    void lockPathIsInTheTemporaryLocation()
+    void lockPathIsInTheLockFolder()
     {
         QCoreApplication::setApplicationName(QStringLiteral("ZOLVEN"));
         QCOMPARE(zolven::lockFilePath(), m_tmp.path() + "/ZOLVEN.lock");

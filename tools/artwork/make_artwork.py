@@ -1,10 +1,12 @@
 #!/usr/bin/python3
-"""Draws ZOLVEN's images, builds the Windows icon and subsets the fonts.
+"""Draws ZOLVEN's images, builds the Windows icon and the Linux desktop icons, and subsets the
+fonts.
 
 Run with Debian's interpreter (it has Pillow and fontTools):
 
     /usr/bin/python3 tools/artwork/make_artwork.py            # everything
-    /usr/bin/python3 tools/artwork/make_artwork.py images     # images and icon only
+    /usr/bin/python3 tools/artwork/make_artwork.py images     # images and icons only
+    /usr/bin/python3 tools/artwork/make_artwork.py desktop-icons  # the Linux menu icons only
     /usr/bin/python3 tools/artwork/make_artwork.py fonts      # fonts and licences only
 
 The fonts come from Debian packages that only this script needs:
@@ -23,6 +25,9 @@ from messages import FIXED_TEXTS, MESSAGES
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 ICON_DIR = ROOT / "static" / "assets" / "icon"
 FONT_DIR = ROOT / "static" / "assets" / "font"
+HICOLOR_DIR = ROOT / "dist" / "linux" / "icons"
+APP_ID = "org.zolven.ZOLVEN"
+ACCENT_COLOUR = "#FFD243"
 
 # Drawn this many times larger, then reduced: smooth edges without a vector renderer.
 SS = 8
@@ -273,17 +278,36 @@ def make_fonts():
     )
     print("wrote the font licences")
 
+def make_desktop_icons(sizes=(32, 48, 64, 128, 256, 512)):
+    """The menu icon in the hicolor theme's sizes: the logo in the window's accent yellow on its
+    dark card, so it reads on light and dark panels alike (the bare logo is near black)."""
+    side = 560
+    logo_mask = coverage((510, 560), draw_logo)
+
+    def card(d, s):
+        d.rounded_rectangle([0, 0, side * s - 1, side * s - 1], radius=96 * s, fill=255)
+
+    base = tinted(coverage((side, side), card), LOGO_COLOUR)
+    mark = tinted(logo_mask, ACCENT_COLOUR).resize((int(510 * 0.72), int(560 * 0.72)), Image.LANCZOS)
+    base.alpha_composite(mark, ((side - mark.width) // 2, (side - mark.height) // 2))
+    for size in sizes:
+        save_png(base.resize((size, size), Image.LANCZOS),
+                 HICOLOR_DIR / f"{size}x{size}" / "apps" / f"{APP_ID}.png")
+
 
 def make_images():
     logo = make_logo()
     make_bg_arrow()
     make_state_icons()
     write_ico(logo, ROOT / "app" / "win" / "ZOLVEN.ico")
+    make_desktop_icons()
 
 
 if __name__ == "__main__":
     what = sys.argv[1] if len(sys.argv) > 1 else "all"
     if what in ("all", "images"):
         make_images()
+    if what == "desktop-icons":
+        make_desktop_icons()
     if what in ("all", "fonts"):
         make_fonts()

@@ -35,7 +35,7 @@ class AppDir:
 
     @property
     def lock_path(self):
-        return os.path.join(self.root, "tmp", "ZOLVEN.lock")
+        return os.path.join(self.root, "run", "ZOLVEN.lock")
 
     @property
     def autostart_entry(self):
