@@ -1,8 +1,8 @@
 #include "Sysctl.h"
 
-#include "device/SettingsLocation.h"
 #include "device/SystemCommands.h"
 #include "device/Transport.h"
+#include "settings/SettingsLocation.h"
 
 #include <QCoreApplication>
 #include <QDebug>

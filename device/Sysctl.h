@@ -1,8 +1,8 @@
 #pragma once
 
 #include "device/Frame.h"
-#include "device/Language.h"
-#include "device/SettingsFile.h"
+#include "settings/Language.h"
+#include "settings/SettingsFile.h"
 
 #include <QByteArray>
 #include <QList>

@@ -2,9 +2,9 @@
 
 #include "Sysctl.h"
 
-#include "device/Autostart.h"
-#include "device/SettingsLocation.h"
 #include "device/Transport.h"
+#include "settings/Autostart.h"
+#include "settings/SettingsLocation.h"
 
 #include <QCoreApplication>
 #include <QDebug>

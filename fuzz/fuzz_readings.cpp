@@ -7,9 +7,9 @@
 // result, followed when set by the 464-byte record it fills (a short last one is padded with
 // zeros). Calls for later indices, or past the input, return false. make_corpus.py writes seeds.
 
+#include "abi/ReadingRecord.h"
 #include "sensors/MetricRules.h"
 #include "sensors/MonitorLibrary.h"
-#include "sensors/abi/ReadingRecord.h"
 
 #include <QCoreApplication>
 

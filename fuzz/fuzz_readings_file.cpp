@@ -2,7 +2,7 @@
 // and the test library serves. Whatever parses must survive a recording: each sensor and
 // reading, formatted as a line, parses back to itself.
 
-#include "ReadingsFile.h"
+#include "abi/ReadingsFile.h"
 
 #include <cmath>
 #include <cstdint>

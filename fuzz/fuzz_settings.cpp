@@ -2,8 +2,8 @@
 // writes them back at exit. Whatever the bytes, the values it applied must be ones it can show,
 // and the file it leaves must read back complete and equal to them.
 
-#include "device/SettingsFile.h"
 #include "device/Sysctl.h"
+#include "settings/SettingsFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

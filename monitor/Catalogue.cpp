@@ -1,6 +1,6 @@
 #include "monitor/Catalogue.h"
 
-#include "sensors/abi/ReadingRecord.h"
+#include "abi/ReadingRecord.h"
 
 #include <cstring>
 

@@ -1,9 +1,9 @@
 #include "monitor/CpuSource.h"
 
+#include "abi/MonitorAbi.h"
 #include "hardware/CpuInfo.h"
 #include "monitor/Catalogue.h"
 #include "monitor/ProcParsers.h"
-#include "sensors/abi/MonitorAbi.h"
 
 #include <algorithm>
 

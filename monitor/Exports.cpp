@@ -1,9 +1,10 @@
 // The seven entry points of config.dat under their POSIX names ordinal_<N>. Nothing else
 // leaves the library (it is built with hidden visibility and a version script).
 
+#include "abi/Export.h"
+#include "abi/MonitorAbi.h"
 #include "monitor/Config.h"
 #include "monitor/Monitor.h"
-#include "sensors/abi/MonitorAbi.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -13,8 +14,6 @@
 #include <cstdlib>
 
 #include <dlfcn.h>
-
-#define ZOLVEN_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
@@ -55,7 +54,7 @@ void report(const std::string& text)
 
 } // namespace
 
-ZOLVEN_EXPORT std::int32_t ordinal_590(std::int32_t flags)
+ZOLVEN_ABI_EXPORT std::int32_t ordinal_590(std::int32_t flags)
 {
     std::vector<std::string> warnings;
     const std::string path = zolven::monitor::configPath(libraryDir());
@@ -68,30 +67,30 @@ ZOLVEN_EXPORT std::int32_t ordinal_590(std::int32_t flags)
     return status;
 }
 
-ZOLVEN_EXPORT void ordinal_906()
+ZOLVEN_ABI_EXPORT void ordinal_906()
 {
     monitor().shutdown();
 }
 
-ZOLVEN_EXPORT std::int32_t ordinal_883()
+ZOLVEN_ABI_EXPORT std::int32_t ordinal_883()
 {
     return monitor().sensorCount();
 }
 
-ZOLVEN_EXPORT void ordinal_726()
+ZOLVEN_ABI_EXPORT void ordinal_726()
 {
     monitor().beginPass();
 }
 
-ZOLVEN_EXPORT void ordinal_749(std::int32_t sensor)
+ZOLVEN_ABI_EXPORT void ordinal_749(std::int32_t sensor)
 {
     monitor().beginSensor(sensor);
 }
 
-ZOLVEN_EXPORT void ordinal_618() {}
+ZOLVEN_ABI_EXPORT void ordinal_618() {}
 
-ZOLVEN_EXPORT std::uint8_t ordinal_106(std::int32_t type, std::int32_t sensor, std::int32_t index,
-                                       void* record)
+ZOLVEN_ABI_EXPORT std::uint8_t ordinal_106(std::int32_t type, std::int32_t sensor,
+                                           std::int32_t index, void* record)
 {
     return monitor().readReading(type, sensor, index, record) ? 1 : 0;
 }

@@ -1,7 +1,7 @@
 #include "monitor/FanSource.h"
 
+#include "abi/MonitorAbi.h"
 #include "monitor/Catalogue.h"
-#include "sensors/abi/MonitorAbi.h"
 
 namespace zolven::monitor {
 namespace {

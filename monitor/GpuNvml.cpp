@@ -1,7 +1,7 @@
+#include "abi/MonitorAbi.h"
 #include "monitor/Catalogue.h"
 #include "monitor/GpuSource.h"
 #include "monitor/Nvml.h"
-#include "sensors/abi/MonitorAbi.h"
 
 #include <cstring>
 #include <functional>

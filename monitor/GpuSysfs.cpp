@@ -1,7 +1,7 @@
+#include "abi/MonitorAbi.h"
 #include "monitor/Catalogue.h"
 #include "monitor/GpuSource.h"
 #include "monitor/Hwmon.h"
-#include "sensors/abi/MonitorAbi.h"
 
 #include <algorithm>
 #include <iterator>

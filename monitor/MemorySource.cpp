@@ -1,8 +1,8 @@
 #include "monitor/MemorySource.h"
 
+#include "abi/MonitorAbi.h"
 #include "monitor/Catalogue.h"
 #include "monitor/ProcParsers.h"
-#include "sensors/abi/MonitorAbi.h"
 
 namespace zolven::monitor {
 namespace {

@@ -1,11 +1,11 @@
 #include "monitor/Monitor.h"
 
+#include "abi/ReadingRecord.h"
 #include "monitor/CpuSource.h"
 #include "monitor/FanSource.h"
 #include "monitor/GpuSource.h"
 #include "monitor/Hwmon.h"
 #include "monitor/MemorySource.h"
-#include "sensors/abi/ReadingRecord.h"
 
 #include <ctime>
 

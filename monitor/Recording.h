@@ -1,9 +1,9 @@
 #pragma once
 
-// Record and replay in the readings file format (sensors/abi/ReadingsFile.h): a recording of
+// Record and replay in the readings file format (abi/ReadingsFile.h): a recording of
 // this library is a fixture the test library can replay, and the other way round.
 
-#include "sensors/abi/ReadingsFile.h"
+#include "abi/ReadingsFile.h"
 
 #include <cstdint>
 #include <cstdio>

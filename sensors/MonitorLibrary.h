@@ -3,9 +3,9 @@
 // The bound hardware-monitor library ("config.dat" beside the executable) and the enumeration
 // pass over its readings.
 
+#include "abi/MonitorAbi.h"
+#include "abi/ReadingRecord.h"
 #include "sensors/ReadingItem.h"
-#include "sensors/abi/MonitorAbi.h"
-#include "sensors/abi/ReadingRecord.h"
 
 namespace zolven::sensors {
 

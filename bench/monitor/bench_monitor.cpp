@@ -5,9 +5,9 @@
 #include "BigMachine.h"
 #include "fakenvml/FakeNvml.h"
 
+#include "abi/MonitorAbi.h"
+#include "abi/ReadingRecord.h"
 #include "monitor/Monitor.h"
-#include "sensors/abi/MonitorAbi.h"
-#include "sensors/abi/ReadingRecord.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

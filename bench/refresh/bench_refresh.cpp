@@ -4,8 +4,8 @@
 // timed apart and subtracted. Prints figures; asserts nothing.
 //   bench_refresh [passes per size]     (default 200)
 
+#include "abi/ReadingRecord.h"
 #include "sensors/MonitorLibrary.h"
-#include "sensors/abi/ReadingRecord.h"
 #include "sensors/hwinfoBridge.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "device/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

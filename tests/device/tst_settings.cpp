@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
-#include "device/Autostart.h"
-#include "device/SettingsFile.h"
 #include "device/Sysctl.h"
+#include "settings/Autostart.h"
+#include "settings/SettingsFile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -6,8 +6,8 @@
 #include "LogCapture.h"
 #include "tests/device/TestSupport.h"
 
-#include "device/SettingsFile.h"
 #include "device/Sysctl.h"
+#include "settings/SettingsFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -5,10 +5,10 @@
 // tests run as root: no permission bit stops root.
 
 #include "app/Shell.h"
-#include "device/SettingsLocation.h"
 #include "device/Sysctl.h"
 #include "device/SystemCommands.h"
 #include "monitor/Config.h"
+#include "settings/SettingsLocation.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,9 +3,9 @@
 // One enumeration pass the way the program makes it (sensorCount, beginPass, then sensors,
 // reading indices 0..511, types 1, 7, 6, 3, 8); keeps the decoded records in that order.
 
+#include "abi/MonitorAbi.h"
+#include "abi/ReadingRecord.h"
 #include "monitor/Monitor.h"
-#include "sensors/abi/MonitorAbi.h"
-#include "sensors/abi/ReadingRecord.h"
 
 #include <string>
 #include <vector>

@@ -3,12 +3,12 @@
 #include "Enumerate.h"
 #include "Fixture.h"
 
+#include "abi/ReadingsFile.h"
 #include "monitor/Catalogue.h"
 #include "monitor/Config.h"
 #include "monitor/Monitor.h"
 #include "monitor/ProcParsers.h"
 #include "monitor/SysFs.h"
-#include "sensors/abi/ReadingsFile.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -3,7 +3,7 @@
 // [DEVICE] Port= in config.ini.
 
 #include "device/SerialPorts.h"
-#include "device/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

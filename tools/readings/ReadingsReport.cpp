@@ -1,7 +1,7 @@
 #include "ReadingsReport.h"
 
+#include "abi/ReadingsFile.h"
 #include "sensors/MonitorLibrary.h"
-#include "sensors/abi/ReadingsFile.h"
 
 #include <algorithm>
 #include <set>

@@ -3,8 +3,8 @@
 // What the readings tool prints: every reading of one pass in the program's enumeration order,
 // which metric the program's rules feed from it, and the eleven metrics they end up with.
 
+#include "abi/ReadingRecord.h"
 #include "sensors/MetricRules.h"
-#include "sensors/abi/ReadingRecord.h"
 
 #include <QString>
 #include <QStringList>
@@ -37,7 +37,7 @@ private:
 
 QString formatTable(const QVector<Reading>& readings, const QVector<QStringList>& feeds);
 QString formatMetrics(const RulesReplay& rules);
-// The readings file format (sensors/abi/ReadingsFile.h): sensors once, then the readings.
+// The readings file format (abi/ReadingsFile.h): sensors once, then the readings.
 QString formatReadingsFile(const QVector<Reading>& readings, bool withSensors);
 
 } // namespace zolven::readings

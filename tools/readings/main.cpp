@@ -4,9 +4,9 @@
 
 #include "ReadingsReport.h"
 
+#include "abi/MonitorAbi.h"
 #include "sensors/Identification.h"
 #include "sensors/MonitorLibrary.h"
-#include "sensors/abi/MonitorAbi.h"
 #include "sensors/platform/LibraryLoader.h"
 
 #include <QCommandLineParser>

@@ -12,8 +12,9 @@
 //
 // A trailing "slow" makes beginSensor sleep 1 ms. garbage_calls() counts the calls.
 
-#include "MonitorAbi.h"
-#include "ReadingRecord.h"
+#include "abi/Export.h"
+#include "abi/MonitorAbi.h"
+#include "abi/ReadingRecord.h"
 
 #include <atomic>
 #include <chrono>
@@ -25,8 +26,6 @@
 #include <sstream>
 #include <string>
 #include <thread>
-
-#define GARBAGE_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace abi = zolven::abi;
 
@@ -235,15 +234,15 @@ bool answer(std::int32_t type, std::int32_t sensor, std::int32_t index, unsigned
 
 } // namespace
 
-GARBAGE_EXPORT std::int32_t ordinal_590(std::int32_t)
+ZOLVEN_ABI_EXPORT std::int32_t ordinal_590(std::int32_t)
 {
     g_config = readConfig();
     return 0;
 }
 
-GARBAGE_EXPORT void ordinal_906() {}
+ZOLVEN_ABI_EXPORT void ordinal_906() {}
 
-GARBAGE_EXPORT std::int32_t ordinal_883()
+ZOLVEN_ABI_EXPORT std::int32_t ordinal_883()
 {
     ++g_sensorCounts;
     ++g_pass;
@@ -261,26 +260,26 @@ GARBAGE_EXPORT std::int32_t ordinal_883()
     }
 }
 
-GARBAGE_EXPORT void ordinal_726() {}
+ZOLVEN_ABI_EXPORT void ordinal_726() {}
 
-GARBAGE_EXPORT void ordinal_749(std::int32_t)
+ZOLVEN_ABI_EXPORT void ordinal_749(std::int32_t)
 {
     ++g_beginSensors;
     if (g_config.slow)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-GARBAGE_EXPORT void ordinal_618() {}
+ZOLVEN_ABI_EXPORT void ordinal_618() {}
 
-GARBAGE_EXPORT std::uint8_t ordinal_106(std::int32_t type, std::int32_t sensor, std::int32_t index,
-                                        void* record)
+ZOLVEN_ABI_EXPORT std::uint8_t ordinal_106(std::int32_t type, std::int32_t sensor,
+                                           std::int32_t index, void* record)
 {
     ++g_reads;
     return answer(type, sensor, index, static_cast<unsigned char*>(record)) ? 1 : 0;
 }
 
 // 883 sensorCount, 749 beginSensor, 106 readReading.
-GARBAGE_EXPORT long garbage_calls(int which)
+ZOLVEN_ABI_EXPORT long garbage_calls(int which)
 {
     switch (which) {
     case 883:

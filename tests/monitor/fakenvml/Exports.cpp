@@ -2,9 +2,9 @@
 
 #include "FakeNvml.h"
 
-namespace nv = zolven::monitor::nvml;
+#include "abi/Export.h"
 
-#define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
+namespace nv = zolven::monitor::nvml;
 
 namespace {
 const nv::Api& table()
@@ -14,63 +14,63 @@ const nv::Api& table()
 }
 } // namespace
 
-FAKE_EXPORT int nvmlInit_v2()
+ZOLVEN_ABI_EXPORT int nvmlInit_v2()
 {
     return table().init();
 }
-FAKE_EXPORT int nvmlShutdown()
+ZOLVEN_ABI_EXPORT int nvmlShutdown()
 {
     return table().shutdown();
 }
-FAKE_EXPORT int nvmlDeviceGetCount_v2(unsigned* n)
+ZOLVEN_ABI_EXPORT int nvmlDeviceGetCount_v2(unsigned* n)
 {
     return table().deviceCount(n);
 }
-FAKE_EXPORT int nvmlDeviceGetHandleByIndex_v2(unsigned i, nv::Device* d)
+ZOLVEN_ABI_EXPORT int nvmlDeviceGetHandleByIndex_v2(unsigned i, nv::Device* d)
 {
     return table().handleByIndex(i, d);
 }
-FAKE_EXPORT int nvmlDeviceGetName(nv::Device d, char* b, unsigned n)
+ZOLVEN_ABI_EXPORT int nvmlDeviceGetName(nv::Device d, char* b, unsigned n)
 {
     return table().name(d, b, n);
 }
-FAKE_EXPORT int nvmlDeviceGetPciInfo_v3(nv::Device d, nv::PciInfo* p)
+ZOLVEN_ABI_EXPORT int nvmlDeviceGetPciInfo_v3(nv::Device d, nv::PciInfo* p)
 {
     return table().pciInfo(d, p);
 }
-FAKE_EXPORT int nvmlDeviceGetTemperature(nv::Device d, int s, unsigned* t)
+ZOLVEN_ABI_EXPORT int nvmlDeviceGetTemperature(nv::Device d, int s, unsigned* t)
 {
     return table().temperature(d, s, t);
 }
-FAKE_EXPORT int nvmlDeviceGetTemperatureV(nv::Device d, nv::TemperatureV1* t)
+ZOLVEN_ABI_EXPORT int nvmlDeviceGetTemperatureV(nv::Device d, nv::TemperatureV1* t)
 {
     return table().temperatureV(d, t);
 }
-FAKE_EXPORT int nvmlDeviceGetUtilizationRates(nv::Device d, nv::Utilization* u)
+ZOLVEN_ABI_EXPORT int nvmlDeviceGetUtilizationRates(nv::Device d, nv::Utilization* u)
 {
     return table().utilization(d, u);
 }
-FAKE_EXPORT int nvmlDeviceGetClockInfo(nv::Device d, int w, unsigned* c)
+ZOLVEN_ABI_EXPORT int nvmlDeviceGetClockInfo(nv::Device d, int w, unsigned* c)
 {
     return table().clock(d, w, c);
 }
-FAKE_EXPORT int nvmlDeviceGetFanSpeed(nv::Device d, unsigned* s)
+ZOLVEN_ABI_EXPORT int nvmlDeviceGetFanSpeed(nv::Device d, unsigned* s)
 {
     return table().fanSpeed(d, s);
 }
-FAKE_EXPORT int nvmlDeviceGetFanSpeedRPM(nv::Device d, nv::FanSpeedInfoV1* f)
+ZOLVEN_ABI_EXPORT int nvmlDeviceGetFanSpeedRPM(nv::Device d, nv::FanSpeedInfoV1* f)
 {
     return table().fanSpeedRpm(d, f);
 }
-FAKE_EXPORT int nvmlDeviceGetMemoryInfo(nv::Device d, nv::Memory* m)
+ZOLVEN_ABI_EXPORT int nvmlDeviceGetMemoryInfo(nv::Device d, nv::Memory* m)
 {
     return table().memory(d, m);
 }
-FAKE_EXPORT int nvmlDeviceGetMemoryInfo_v2(nv::Device d, nv::MemoryV2* m)
+ZOLVEN_ABI_EXPORT int nvmlDeviceGetMemoryInfo_v2(nv::Device d, nv::MemoryV2* m)
 {
     return table().memoryV2(d, m);
 }
-FAKE_EXPORT int nvmlDeviceGetPowerUsage(nv::Device d, unsigned* mw)
+ZOLVEN_ABI_EXPORT int nvmlDeviceGetPowerUsage(nv::Device d, unsigned* mw)
 {
     return table().powerUsage(d, mw);
 }

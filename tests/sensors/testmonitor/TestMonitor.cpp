@@ -4,7 +4,7 @@
 //
 // The readings file is read by every initialise call, from the path in the environment
 // variable ZOLVEN_READINGS, else from "config.readings" in the current directory (the
-// program's directory, beside config.dat). Its syntax is in sensors/abi/ReadingsFile.h. Block k
+// program's directory, beside config.dat). Its syntax is in abi/ReadingsFile.h. Block k
 // answers the k-th enumeration pass after initialise (counted by sensorCount calls); the last
 // block repeats, whatever "@ replay loop" says. Switches:
 //   @ init <status>          initialise returns this status (default 0)
@@ -16,9 +16,10 @@
 // For tests, extra C functions count the calls and keep a trace of all but readReading:
 // "I<flags>" initialise, "X" shutdown, "C" sensorCount, "P" beginPass, "S<i>" beginSensor.
 
-#include "MonitorAbi.h"
-#include "ReadingRecord.h"
-#include "ReadingsFile.h"
+#include "abi/Export.h"
+#include "abi/MonitorAbi.h"
+#include "abi/ReadingRecord.h"
+#include "abi/ReadingsFile.h"
 #include "monitor/Catalogue.h"
 #include "monitor/Recording.h"
 
@@ -34,12 +35,6 @@
 
 #ifndef ZOLVEN_OMIT_ORDINAL
 #define ZOLVEN_OMIT_ORDINAL 0
-#endif
-
-#if defined(_WIN32)
-#define TM_EXPORT extern "C"
-#else
-#define TM_EXPORT extern "C" __attribute__((visibility("default")))
 #endif
 
 namespace abi = zolven::abi;
@@ -118,7 +113,7 @@ bool load(State& st)
 
 } // namespace
 
-TM_EXPORT std::int32_t ordinal_590(std::int32_t flags)
+ZOLVEN_ABI_EXPORT std::int32_t ordinal_590(std::int32_t flags)
 {
     ++g_calls[0];
     g_lastFlags = flags;
@@ -129,7 +124,7 @@ TM_EXPORT std::int32_t ordinal_590(std::int32_t flags)
 }
 
 #if ZOLVEN_OMIT_ORDINAL != 906
-TM_EXPORT void ordinal_906()
+ZOLVEN_ABI_EXPORT void ordinal_906()
 {
     ++g_calls[1];
     trace("X");
@@ -137,7 +132,7 @@ TM_EXPORT void ordinal_906()
 #endif
 
 #if ZOLVEN_OMIT_ORDINAL != 883
-TM_EXPORT std::int32_t ordinal_883()
+ZOLVEN_ABI_EXPORT std::int32_t ordinal_883()
 {
     ++g_calls[2];
     trace("C");
@@ -151,14 +146,14 @@ TM_EXPORT std::int32_t ordinal_883()
 #endif
 
 #if ZOLVEN_OMIT_ORDINAL != 726
-TM_EXPORT void ordinal_726()
+ZOLVEN_ABI_EXPORT void ordinal_726()
 {
     trace("P");
 }
 #endif
 
 #if ZOLVEN_OMIT_ORDINAL != 749
-TM_EXPORT void ordinal_749(std::int32_t sensor)
+ZOLVEN_ABI_EXPORT void ordinal_749(std::int32_t sensor)
 {
     trace("S" + std::to_string(sensor));
     g_state.currentSensor = sensor;
@@ -168,12 +163,12 @@ TM_EXPORT void ordinal_749(std::int32_t sensor)
 #endif
 
 #if ZOLVEN_OMIT_ORDINAL != 618
-TM_EXPORT void ordinal_618() {}
+ZOLVEN_ABI_EXPORT void ordinal_618() {}
 #endif
 
 #if ZOLVEN_OMIT_ORDINAL != 106
-TM_EXPORT std::uint8_t ordinal_106(std::int32_t type, std::int32_t sensor, std::int32_t index,
-                                   void* record)
+ZOLVEN_ABI_EXPORT std::uint8_t ordinal_106(std::int32_t type, std::int32_t sensor,
+                                           std::int32_t index, void* record)
 {
     ++g_calls[3];
     const State& st = g_state;
@@ -196,7 +191,7 @@ TM_EXPORT std::uint8_t ordinal_106(std::int32_t type, std::int32_t sensor, std::
 
 // Test helpers. which: 590, 906, 883, 106 count those calls; 0 counts readReading calls for a
 // sensor other than the one last begun (a contract violation).
-TM_EXPORT long zolven_test_calls(int which)
+ZOLVEN_ABI_EXPORT long zolven_test_calls(int which)
 {
     switch (which) {
     case 590:
@@ -214,13 +209,13 @@ TM_EXPORT long zolven_test_calls(int which)
     }
 }
 
-TM_EXPORT std::int32_t zolven_test_last_flags()
+ZOLVEN_ABI_EXPORT std::int32_t zolven_test_last_flags()
 {
     return g_lastFlags;
 }
 
 // Copies the trace (NUL-terminated, cut to size) and returns its full length.
-TM_EXPORT int zolven_test_trace(char* buffer, int size)
+ZOLVEN_ABI_EXPORT int zolven_test_trace(char* buffer, int size)
 {
     std::lock_guard<std::mutex> lock(g_traceMutex);
     if (buffer && size > 0) {
@@ -231,7 +226,7 @@ TM_EXPORT int zolven_test_trace(char* buffer, int size)
     return static_cast<int>(g_trace.size());
 }
 
-TM_EXPORT void zolven_test_reset()
+ZOLVEN_ABI_EXPORT void zolven_test_reset()
 {
     for (auto& c : g_calls)
         c = 0;

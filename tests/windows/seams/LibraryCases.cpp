@@ -3,8 +3,8 @@
 
 #include "Cases.h"
 
-#include "sensors/abi/MonitorAbi.h"
-#include "sensors/abi/ReadingRecord.h"
+#include "abi/MonitorAbi.h"
+#include "abi/ReadingRecord.h"
 #include "sensors/platform/LibraryLoader.h"
 
 #ifndef WIN32_LEAN_AND_MEAN

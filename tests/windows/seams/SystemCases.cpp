@@ -3,7 +3,7 @@
 
 #include "Cases.h"
 
-#include "sensors/abi/ReadingsFile.h"
+#include "abi/ReadingsFile.h"
 #include "sensors/platform/CpuBrand.h"
 #include "sensors/platform/DisplayAdapters.h"
 

@@ -1,6 +1,7 @@
 // A hardware-monitor library for the Windows tests, loaded by the test program as config.dat.
-// It exports the seven entry points by ordinal only (config.def); every answer is a function of
-// the call's arguments, so the test program can predict each record byte for byte.
+// It exports the seven entry points by ordinal only (a .def file that cmake/Abi.cmake writes);
+// every answer is a function of the call's arguments, so the test program can predict each record
+// byte for byte.
 //
 // The record is written at literal offsets, not through the program's encoder, so a wrong
 // offset on either side shows up as a mismatch:
@@ -47,29 +48,29 @@ void putFullText(unsigned char* r, std::size_t at, std::size_t width, char c)
 extern "C" {
 
 // Status 0 only for the flags the program passes.
-std::uint64_t tl_initialize(std::int32_t flags)
+std::uint64_t ordinal_590(std::int32_t flags)
 {
     return kGarbageHigh | static_cast<std::uint32_t>(flags == 64 ? 0 : 1000 + flags);
 }
 
-void tl_shutdown()
+void ordinal_906()
 {
     g_currentSensor = -1;
 }
 
-std::uint64_t tl_sensorCount()
+std::uint64_t ordinal_883()
 {
     return kGarbageHigh | static_cast<std::uint32_t>(kSensors);
 }
 
-void tl_beginPass() {}
+void ordinal_726() {}
 
-void tl_beginSensor(std::int32_t sensor)
+void ordinal_749(std::int32_t sensor)
 {
     g_currentSensor = sensor;
 }
 
-void tl_reserved() {}
+void ordinal_618() {}
 
 // Answers, for each sensor:
 //   reading 0, every type t: value sensor*1000 + t/8, type t (sensor 1 answers type 1 with a
@@ -78,8 +79,8 @@ void tl_reserved() {}
 //   reading 511, type 6: every text fills its field without a NUL
 // Anything else, and any call for a sensor other than the one begun: false.
 // The result is one byte; the bits above it are garbage.
-std::uint32_t tl_readReading(std::int32_t type, std::int32_t sensor, std::int32_t reading,
-                             void* record)
+std::uint32_t ordinal_106(std::int32_t type, std::int32_t sensor, std::int32_t reading,
+                          void* record)
 {
     constexpr std::uint32_t kFalse = 0xABCD00, kTrue = 0xABCD01;
     if (!record || sensor != g_currentSensor || sensor < 0 || sensor >= kSensors)
