@@ -18,6 +18,7 @@ packages=(
     qml6-module-qtquick-window qml6-module-qtqml-workerscript
     qml6-module-qt5compat-graphicaleffects qml6-module-qt-labs-platform qml6-module-qttest
     qml6-module-qtquick-layouts qml6-module-qtqml qml6-module-qtqml-models libgl-dev
+    libudev-dev
     pci.ids
     xvfb xauth xdotool trayer x11-utils imagemagick
     python3

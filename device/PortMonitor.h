@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+namespace zolven {
+
+// Tells when the machine's serial devices may have changed, so that the port list, dear to
+// take, is taken again only then.
+class PortMonitor : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+signals:
+    // A serial device came or went.
+    void changed();
+};
+
+// The platform's monitor, or null where none can be had; then the list has to be taken at
+// every check.
+std::unique_ptr<PortMonitor> createPortMonitor();
+
+} // namespace zolven
