@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 
 #include <memory>
@@ -23,5 +24,9 @@ signals:
 // The platform's monitor, or null where none can be had; then the list has to be taken at
 // every check.
 std::unique_ptr<PortMonitor> createPortMonitor();
+
+// Linux without udevd: terminal nodes ("tty...") coming and going in a directory, /dev for
+// the platform's monitor.
+std::unique_ptr<PortMonitor> watchTerminalNodes(const QByteArray& directory);
 
 } // namespace zolven

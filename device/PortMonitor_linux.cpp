@@ -3,6 +3,7 @@
 #include <QSocketNotifier>
 
 #include <libudev.h>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -53,14 +54,8 @@ private:
     QSocketNotifier* m_notifier;
 };
 
-} // namespace
-
-std::unique_ptr<PortMonitor> createPortMonitor()
+std::unique_ptr<PortMonitor> createUdevMonitor()
 {
-    // Without udevd (containers, build machines) libudev still hands out a monitor, one that
-    // never hears anything.
-    if (::access("/run/udev/control", F_OK) != 0)
-        return nullptr;
     udev* context = udev_new();
     if (!context)
         return nullptr;
@@ -72,6 +67,72 @@ std::unique_ptr<PortMonitor> createPortMonitor()
         return nullptr;
     }
     return std::make_unique<UdevPortMonitor>(context, monitor);
+}
+
+// Terminal nodes created and removed in a directory: devtmpfs makes /dev/ttyUSB0 and the like
+// as the kernel adds the device, with or without udevd.
+class NodePortMonitor : public PortMonitor
+{
+public:
+    explicit NodePortMonitor(int fd)
+        : m_fd(fd), m_notifier(new QSocketNotifier(fd, QSocketNotifier::Read, this))
+    {
+        connect(m_notifier, &QSocketNotifier::activated, this, &NodePortMonitor::receive);
+    }
+
+    ~NodePortMonitor() override
+    {
+        delete m_notifier;
+        ::close(m_fd);
+    }
+
+private:
+    void receive()
+    {
+        alignas(inotify_event) char buffer[4096];
+        bool any = false;
+        ssize_t n;
+        while ((n = ::read(m_fd, buffer, sizeof buffer)) > 0) {
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                // Disks, input devices and the like come and go too; only terminals matter.
+                if ((event->mask & IN_Q_OVERFLOW) ||
+                    (event->len > 0 && std::strncmp(event->name, "tty", 3) == 0))
+                    any = true;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        if (any)
+            emit changed();
+    }
+
+    int m_fd;
+    QSocketNotifier* m_notifier;
+};
+
+} // namespace
+
+std::unique_ptr<PortMonitor> watchTerminalNodes(const QByteArray& directory)
+{
+    const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    if (::inotify_add_watch(fd, directory.constData(),
+                            IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO) < 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<NodePortMonitor>(fd);
+}
+
+std::unique_ptr<PortMonitor> createPortMonitor()
+{
+    // Without udevd (containers, build machines) libudev still hands out a monitor, one that
+    // never hears anything. Nothing then follows the kernel's device node, no database entry
+    // and no permissions, so the node itself is the sign of a device.
+    if (::access("/run/udev/control", F_OK) != 0)
+        return watchTerminalNodes("/dev");
+    return createUdevMonitor();
 }
 
 } // namespace zolven

@@ -44,7 +44,7 @@ private slots:
     void deviceAfterStartFoundAtNextCheckAfterEvent();
     void withoutMonitorListTakenOncePerCheck();
     void portErrorLeadsToReconnection();
-    void platformMonitorOnlyWhereUdevdRuns();
+    void terminalNodesComingAndGoing();
 
 private:
     // A controller whose list comes from ports, with the returned monitor standing for the
@@ -176,11 +176,27 @@ void PortWatchTest::portErrorLeadsToReconnection()
     QCOMPARE(third.takeAtLeast(zolven::kFrameSize).size(), zolven::kFrameSize);
 }
 
-void PortWatchTest::platformMonitorOnlyWhereUdevdRuns()
+void PortWatchTest::terminalNodesComingAndGoing()
 {
-    // A monitor where nothing announces devices would keep a display from ever being found.
-    const bool udevd = QFile::exists(QStringLiteral("/run/udev/control"));
-    QCOMPARE(zolven::createPortMonitor() != nullptr, udevd);
+    // Where udevd runs, its announcements; elsewhere the device nodes.
+    QVERIFY(zolven::createPortMonitor());
+
+    QTemporaryDir dev;
+    QVERIFY(dev.isValid());
+    auto monitor = zolven::watchTerminalNodes(QFile::encodeName(dev.path()));
+    QVERIFY(monitor);
+    QSignalSpy changed(monitor.get(), &PortMonitor::changed);
+
+    // Other devices are no sign.
+    QVERIFY(writeFile(dev.filePath(QStringLiteral("sda1")), QByteArray()));
+    QTest::qWait(100);
+    QCOMPARE(changed.count(), 0);
+
+    QVERIFY(writeFile(dev.filePath(QStringLiteral("ttyACM0")), QByteArray()));
+    QVERIFY(changed.wait(3000));
+    QVERIFY(QFile::remove(dev.filePath(QStringLiteral("ttyACM0"))));
+    QVERIFY(changed.wait(3000));
+    QCOMPARE(changed.count(), 2);
 }
 
 QTEST_GUILESS_MAIN(PortWatchTest)
