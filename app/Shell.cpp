@@ -2,6 +2,7 @@
 
 #include "app/GraphicsSetup.h"
 #include "app/SessionEnd.h"
+#include "app/WindowMemory.h"
 #include "device/Sysctl.h"
 #include "sensors/hwinfoBridge.h"
 
@@ -13,6 +14,7 @@
 #include <QPixmap>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
+#include <QQuickWindow>
 #include <QStandardPaths>
 #include <QtQml>
 
@@ -84,6 +86,8 @@ int runShell(QApplication& app, const QUrl& mainDocument)
     prepareGraphics();
     engine->load(mainDocument);
     restoreGraphicsEnvironment();
+    if (auto* window = qobject_cast<QQuickWindow*>(engine->rootObjects().value(0)))
+        releaseGraphicsWhenHidden(*window);
 
     // Released before the loop returns, so a new instance may start while this one still
     // writes its settings.
