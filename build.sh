@@ -16,7 +16,7 @@ type=${BUILD_TYPE:-RelWithDebInfo}
 build_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-declarative-dev qt6-serialport-dev qt6-5compat-dev
-    qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
+    qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev libudev-dev
 )
 # Running: what the window's documents import, and the PCI names (dist/CMakeLists.txt names
 # the same for the package).

@@ -6,7 +6,6 @@
 namespace zolven {
 namespace {
 
-bool g_setRenderLoop = false;
 bool g_setSanityCheck = false;
 
 } // namespace
@@ -15,26 +14,25 @@ void prepareGraphics()
 {
     // To choose between its threaded and basic render loops, Qt creates a throwaway OpenGL
     // context when the first window is made, even a hidden one: the whole driver (over 50 MB
-    // with Mesa) then stays mapped in a program that mostly sits in the tray. The basic loop
-    // is safe on every driver, and with it chosen the probe has nothing left to decide.
-    if (qEnvironmentVariableIsSet("QSG_RENDER_LOOP"))
+    // with Mesa) then stays mapped in a program that mostly sits in the tray. Without the probe
+    // Qt takes the threaded loop, its own choice on most drivers and the only one that gives
+    // the context back when the window hides. The probe would keep llvmpipe and nouveau off it
+    // for bugs of 2013 and 2015; the window draws with one context from one thread at a time.
+    // Naming the loop instead would also put the software renderer (no OpenGL: offscreen,
+    // VNC) on its threaded loop, which can hang when the window is destroyed.
+    if (qEnvironmentVariableIsSet("QSG_RENDER_LOOP") ||
+        qEnvironmentVariableIsSet("QT_OPENGL_NO_SANITY_CHECK"))
         return;
-    qputenv("QSG_RENDER_LOOP", QByteArrayLiteral("basic"));
-    g_setRenderLoop = true;
-    if (!qEnvironmentVariableIsSet("QT_OPENGL_NO_SANITY_CHECK")) {
-        qputenv("QT_OPENGL_NO_SANITY_CHECK", QByteArrayLiteral("1"));
-        g_setSanityCheck = true;
-    }
+    qputenv("QT_OPENGL_NO_SANITY_CHECK", QByteArrayLiteral("1"));
+    g_setSanityCheck = true;
 }
 
 void restoreGraphicsEnvironment()
 {
-    // Both are read when the first window is created, never again.
-    if (g_setRenderLoop)
-        qunsetenv("QSG_RENDER_LOOP");
+    // Read when the first window is created, never again.
     if (g_setSanityCheck)
         qunsetenv("QT_OPENGL_NO_SANITY_CHECK");
-    g_setRenderLoop = g_setSanityCheck = false;
+    g_setSanityCheck = false;
 }
 
 } // namespace zolven

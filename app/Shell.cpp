@@ -3,6 +3,7 @@
 #include "app/GraphicsSetup.h"
 #include "app/LockLocation.h"
 #include "app/SessionEnd.h"
+#include "app/WindowMemory.h"
 #include "device/Sysctl.h"
 #include "sensors/hwinfoBridge.h"
 
@@ -14,6 +15,7 @@
 #include <QPixmap>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
+#include <QQuickWindow>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QWindow>
@@ -107,6 +109,8 @@ int runShell(QApplication& app, const QUrl& mainDocument)
     prepareGraphics();
     engine->load(mainDocument);
     restoreGraphicsEnvironment();
+    if (auto* window = qobject_cast<QQuickWindow*>(engine->rootObjects().value(0)))
+        releaseGraphicsWhenHidden(*window);
 
     // Released before the loop returns, so a new instance may start while this one still
     // writes its settings.

@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include <functional>
+#include <memory>
 
 namespace zolven {
 
@@ -34,5 +35,30 @@ using PortLister = std::function<QList<PortEntry>()>;
 
 // The machine's serial ports, from QSerialPortInfo::availablePorts().
 QList<PortEntry> availableSerialPorts();
+
+class PortMonitor;
+
+// The port list for the connection checks. Taking it walks every tty of the machine, so it is
+// taken at the first check and again only once the monitor has told of a change; without a
+// monitor, at every check.
+class PortWatch
+{
+public:
+    PortWatch(PortLister lister, std::unique_ptr<PortMonitor> monitor);
+    ~PortWatch();
+    PortWatch(const PortWatch&) = delete;
+    PortWatch& operator=(const PortWatch&) = delete;
+
+    QList<PortEntry> ports();
+    // The next ports() takes the list again, whatever the monitor said.
+    void invalidate() { m_stale = true; }
+    bool hasMonitor() const { return m_monitor != nullptr; }
+
+private:
+    PortLister m_lister;
+    std::unique_ptr<PortMonitor> m_monitor;
+    QList<PortEntry> m_ports;
+    bool m_stale = true;
+};
 
 } // namespace zolven

@@ -1,6 +1,7 @@
 #include "Transport.h"
 
 #include "device/Frame.h"
+#include "device/PortMonitor.h"
 
 #include <QDebug>
 
@@ -12,9 +13,9 @@ constexpr qint64 kMaxBacklog = 64 * zolven::kFrameSize;
 
 } // namespace
 
-Transport::Transport(QObject* parent)
-    : QObject(parent), m_port(new QSerialPort(this)), m_lister(zolven::availableSerialPorts)
+Transport::Transport(QObject* parent) : QObject(parent), m_port(new QSerialPort(this))
 {
+    setPortLister(nullptr);
     connect(m_port, &QSerialPort::readyRead, this, &Transport::slotRead);
     connect(m_port, &QSerialPort::errorOccurred, this, &Transport::slotSerialError);
 }
@@ -29,17 +30,27 @@ Transport::~Transport()
     m_port = nullptr;
 }
 
+void Transport::setPortSource(zolven::PortLister lister,
+                              std::unique_ptr<zolven::PortMonitor> monitor)
+{
+    m_ports = std::make_unique<zolven::PortWatch>(std::move(lister), std::move(monitor));
+}
+
 void Transport::setPortLister(zolven::PortLister lister)
 {
-    m_lister = lister ? std::move(lister) : zolven::PortLister(zolven::availableSerialPorts);
+    if (lister)
+        setPortSource(std::move(lister), nullptr);
+    else
+        setPortSource(zolven::availableSerialPorts, zolven::createPortMonitor());
 }
 
 bool Transport::connectDevice()
 {
     if (!m_manualPort.isEmpty())
         return openPort(m_manualPort);
+    const QList<zolven::PortEntry> ports = m_ports->ports();
     for (const zolven::DeviceIds& ids : zolven::kDeviceIds) {
-        if (openPortById(ids.vendorId, ids.productId))
+        if (openPortIn(ports, ids))
             return true;
     }
     return false;
@@ -47,7 +58,12 @@ bool Transport::connectDevice()
 
 bool Transport::openPortById(quint16 vendorId, quint16 productId)
 {
-    const QString name = zolven::findPort(m_lister(), {vendorId, productId});
+    return openPortIn(m_ports->ports(), {vendorId, productId});
+}
+
+bool Transport::openPortIn(const QList<zolven::PortEntry>& ports, zolven::DeviceIds ids)
+{
+    const QString name = zolven::findPort(ports, ids);
     // No match leaves the port as it was.
     return !name.isEmpty() && openPort(name);
 }
@@ -110,6 +126,11 @@ void Transport::slotRead()
 
 void Transport::slotSerialError(QSerialPort::SerialPortError error)
 {
-    if (error != QSerialPort::NoError)
-        emit emitError();
+    if (error == QSerialPort::NoError)
+        return;
+    // An open port failing is most likely a device that went away; should its removal not
+    // have been announced, the next attempt must not trust the list kept from before.
+    if (m_port->isOpen())
+        m_ports->invalidate();
+    emit emitError();
 }

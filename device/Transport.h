@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QSerialPort>
 
+#include <memory>
+
 // The one serial port to the device. It finds the device by USB identifiers (or opens the port
 // named in the settings), writes the frames it is handed and reports every port error as
 // emitError(). It never reads from the device; the controller owns the connection state.
@@ -18,7 +20,8 @@ public:
     ~Transport() override;
 
     // Opens the manual port if one is set, else the first identifier pair that opens, else the
-    // second. True only when a port opened and took all five settings.
+    // second, both from one port list. True only when a port opened and took all five
+    // settings.
     bool connectDevice();
     bool openPortById(quint16 vendorId, quint16 productId);
     bool isOpen() const;
@@ -27,6 +30,11 @@ public:
     // A port name that replaces the search by identifiers; empty restores the search.
     void setManualPort(const QString& name) { m_manualPort = name; }
     QString manualPort() const { return m_manualPort; }
+    // Where the port list comes from: the lister, taken again when the monitor tells of a
+    // change, or at every connection attempt without one. By default the machine's ports and
+    // the platform's monitor.
+    void setPortSource(zolven::PortLister lister, std::unique_ptr<zolven::PortMonitor> monitor);
+    // A lister without a monitor; null restores the default source.
     void setPortLister(zolven::PortLister lister);
 
 signals:
@@ -41,9 +49,10 @@ private slots:
 
 private:
     bool openPort(const QString& name);
+    bool openPortIn(const QList<zolven::PortEntry>& ports, zolven::DeviceIds ids);
 
     QSerialPort* m_port = nullptr;
-    zolven::PortLister m_lister;
+    std::unique_ptr<zolven::PortWatch> m_ports;
     QString m_manualPort;
     bool m_dropping = false; // the device stopped reading on this port: only the newest frame waits
 };

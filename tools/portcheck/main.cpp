@@ -1,7 +1,9 @@
 // portcheck: lists the serial ports with their USB identifiers and tells which one ZOLVEN would
 // open, so a user whose adapter reports other identifiers knows what to put under
-// [DEVICE] Port= in config.ini.
+// [DEVICE] Port= in config.ini. With --watch it lists them again each time the device monitor
+// ZOLVEN uses tells of a change, which shows that a display plugged in later will be seen.
 
+#include "device/PortMonitor.h"
 #include "device/SerialPorts.h"
 #include "settings/SettingsFile.h"
 
@@ -19,22 +21,9 @@ QString hex4(quint16 v)
     return QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0'));
 }
 
-} // namespace
-
-int main(int argc, char* argv[])
+// Prints the ports and the choice; 0 when ZOLVEN would open a port.
+int report(const QString& ini)
 {
-    QCoreApplication app(argc, argv);
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Lists serial ports and the one ZOLVEN would open."));
-    parser.addHelpOption();
-    parser.addPositionalArgument(
-        QStringLiteral("config"),
-        QStringLiteral("config.ini to take a manual port from (default: the one beside this "
-                       "program)"),
-        QStringLiteral("[config.ini]"));
-    parser.process(app);
-
     QTextStream out(stdout);
     const auto infos = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo& info : infos) {
@@ -48,8 +37,6 @@ int main(int argc, char* argv[])
     if (infos.isEmpty())
         out << "no serial ports" << Qt::endl;
 
-    const QString ini = parser.positionalArguments().value(
-        0, QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini"));
     const QString manual = zolven::readManualPort(ini);
     if (!manual.isEmpty()) {
         out << "manual port from " << QDir::toNativeSeparators(QFileInfo(ini).absoluteFilePath())
@@ -71,4 +58,43 @@ int main(int argc, char* argv[])
         wanted << hex4(ids.vendorId) + QLatin1Char(':') + hex4(ids.productId);
     out << "no device: no port reports " << wanted.join(QStringLiteral(" or ")) << Qt::endl;
     return 1;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Lists serial ports and the one ZOLVEN would open."));
+    parser.addHelpOption();
+    const QCommandLineOption watch(
+        QStringLiteral("watch"), QStringLiteral("List again whenever serial devices come or go."));
+    parser.addOption(watch);
+    parser.addPositionalArgument(
+        QStringLiteral("config"),
+        QStringLiteral("config.ini to take a manual port from (default: the one beside this "
+                       "program)"),
+        QStringLiteral("[config.ini]"));
+    parser.process(app);
+
+    const QString ini = parser.positionalArguments().value(
+        0, QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini"));
+    const int found = report(ini);
+    if (!parser.isSet(watch))
+        return found;
+
+    QTextStream out(stdout);
+    const std::unique_ptr<zolven::PortMonitor> monitor = zolven::createPortMonitor();
+    if (!monitor) {
+        out << "no device monitor here: ZOLVEN takes the port list at every check" << Qt::endl;
+        return found;
+    }
+    QObject::connect(monitor.get(), &zolven::PortMonitor::changed, &app, [ini] {
+        QTextStream(stdout) << "-- serial devices changed" << Qt::endl;
+        report(ini);
+    });
+    out << "-- watching for serial devices; Ctrl+C ends" << Qt::endl;
+    return QCoreApplication::exec();
 }
