@@ -7,7 +7,7 @@
 
 namespace zolven {
 
-// Tells when the machine's serial devices may have changed, so that the port list, dear to
+// Tells when the machine's serial devices may have changed, so that the port list, costly to
 // take, is taken again only then.
 class PortMonitor : public QObject
 {

@@ -13,7 +13,7 @@ namespace {
 
 // udevd's announcements for the tty subsystem. These come after udevd has run its rules, so a
 // list taken on an "add" already carries the device's USB identifiers; the kernel's own
-// events come earlier, before them.
+// events come before those.
 class UdevPortMonitor : public PortMonitor
 {
 public:
