@@ -73,9 +73,10 @@ for _ in $(seq 100); do
 done
 display=:$(tr -d '\n' <"$work/display")
 
-# Ten seconds of running, then SIGTERM: the program quits as at logout.
+# Ten seconds of running, then SIGTERM: the program quits as at logout. In the foreground, so
+# that timeout signals the program alone and once: a second signal would end it at once.
 in_root HOME=/root DISPLAY="$display" LANG=C.UTF-8 QT_FORCE_STDERR_LOGGING=1 \
-    sh -c 'export XDG_RUNTIME_DIR=/run/zolven; mkdir -m 700 -p $XDG_RUNTIME_DIR; timeout -s TERM 10 zolven' \
+    sh -c 'export XDG_RUNTIME_DIR=/run/zolven; mkdir -m 700 -p $XDG_RUNTIME_DIR; timeout --foreground -s TERM 10 zolven' \
     >"$work/zolven.log" 2>&1 || true
 log=$work/zolven.log
 failed=0
