@@ -41,7 +41,7 @@ run() { # name, command...
 
 {
     echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC') at commit $(git -C "$root" rev-parse --short HEAD)" \
-        "on $(nproc) CPUs ($(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1))," \
+        "on $(nproc) CPUs ($(lscpu | sed -n 's/^Model name: *//p' | head -1))," \
         "Linux $(uname -r), Qt $(pkg-config --modversion Qt6Core 2>/dev/null || echo 6)," \
         "load average before the run: $(cut -d' ' -f1-3 /proc/loadavg)."
 } >"$out/machine.md"
