@@ -34,16 +34,23 @@ LogCapture::~LogCapture()
     qInstallMessageHandler(g_previous);
 }
 
+// A list of its own, not a shared copy: the worker may append while the caller reads, and a
+// shared buffer it grows in place once the copy is gone is a race ThreadSanitizer rightly sees.
 QStringList LogCapture::lines() const
 {
     std::lock_guard<std::mutex> lock(g_mutex);
-    return g_lines;
+    QStringList out;
+    out.reserve(g_lines.size());
+    for (const QString& line : g_lines)
+        out.append(line);
+    return out;
 }
 
 QStringList LogCapture::linesStartingWith(const QString& prefix) const
 {
+    std::lock_guard<std::mutex> lock(g_mutex);
     QStringList out;
-    for (const QString& line : lines())
+    for (const QString& line : g_lines)
         if (line.startsWith(prefix))
             out.append(line);
     return out;
@@ -51,7 +58,8 @@ QStringList LogCapture::linesStartingWith(const QString& prefix) const
 
 int LogCapture::count(const QString& line) const
 {
-    return int(lines().count(line));
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return int(g_lines.count(line));
 }
 
 void LogCapture::clear()
