@@ -23,6 +23,20 @@ std::string dirOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// The sources a user may name by hand where the library could take a metric from several.
+bool parseSourceChoice(const std::string& key, const std::string& value, MonitorConfig& c)
+{
+    if (key == "cpu_temp")
+        c.cpuTemp = value;
+    else if (key == "gpu")
+        c.gpu = value;
+    else if (key == "gpu_temp")
+        c.gpuTemp = value;
+    else
+        return false;
+    return true;
+}
+
 } // namespace
 
 void parseConfig(const std::string& text, const std::string& baseDir, MonitorConfig& c,
@@ -67,7 +81,7 @@ void parseConfig(const std::string& text, const std::string& baseDir, MonitorCon
             else
                 warnings.push_back("line " + std::to_string(lineNo) +
                                    ": record_passes needs a whole number");
-        } else {
+        } else if (!parseSourceChoice(key, value, c)) {
             warnings.push_back("line " + std::to_string(lineNo) + ": unknown setting \"" + key +
                                "\"");
         }

@@ -11,6 +11,10 @@
 //   nvml = libnvidia-ml.so.1          NVIDIA's management library, or "off"
 //   pci_ids = /usr/share/misc/pci.ids adapter names
 //   cpu_fan = nct6798/fan2            the CPU fan, when the guess is wrong ("<chip>/fan<N>")
+//   cpu_temp = nct6798/temp7          the CPU temperature ("<chip>/temp<N>" or a thermal zone type)
+//   gpu = 0000:01:00.0                the GPU to report on a machine with several (PCI address,
+//                                     or part of the name zolven-explain shows)
+//   gpu_temp = amdgpu/temp2           the GPU temperature ("<chip>/temp<N>" or a zone type)
 //   record = /tmp/machine.readings    write every pass to this readings file
 //   record_passes = 3600              stop recording after this many passes (0: never)
 //   replay = machine.readings         serve this readings file instead of the machine
@@ -32,6 +36,9 @@ struct MonitorConfig
     std::string nvmlLibrary = "libnvidia-ml.so.1"; // empty: NVML off
     std::string pciIds = "/usr/share/misc/pci.ids";
     std::string cpuFan;
+    std::string cpuTemp;
+    std::string gpu;
+    std::string gpuTemp;
     std::string recordPath;
     long long recordPasses = 3600;
     std::string replayPath;

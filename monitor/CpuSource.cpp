@@ -175,7 +175,9 @@ std::string cpufreqFile(const Roots& roots, int cpu)
 } // namespace
 
 std::unique_ptr<Source> discoverCpu(const Roots& roots, const std::vector<HwmonChip>& chips,
-                                    Catalogue& cat)
+                                    const std::vector<ThermalZone>& zones,
+                                    const std::string& pinnedTemp, Catalogue& cat,
+                                    std::vector<std::string>& messages)
 {
     auto src = std::make_unique<CpuSource>();
     std::string cpuinfoText;
@@ -188,7 +190,9 @@ std::unique_ptr<Source> discoverCpu(const Roots& roots, const std::vector<HwmonC
     const std::int32_t sensor =
         cat.addSensor(SensorProcessor, model.empty() ? "CPU" : "CPU: " + model);
 
-    const CpuTemperaturePlan plan = planCpuTemperature(roots, chips);
+    const CpuTemperaturePlan plan = planCpuTemperature(zones, chips, pinnedTemp);
+    if (!plan.pinMissing.empty())
+        messages.push_back(plan.pinMissing);
     std::string files = plan.packagePath;
     if (!plan.packagePath.empty() || !plan.hottestOf.empty()) {
         const int slot =

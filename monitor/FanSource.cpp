@@ -48,24 +48,36 @@ bool parsePin(const std::string& pin, std::string& chip, int& channel)
 } // namespace
 
 std::vector<std::unique_ptr<Source>> discoverFans(const std::vector<HwmonChip>& chips,
-                                                  const std::string& pinnedCpuFan, Catalogue& cat)
+                                                  const std::string& pinnedCpuFan, Catalogue& cat,
+                                                  std::vector<std::string>& messages)
 {
     std::string pinChip;
     int pinChannel = -1;
     CpuFanChoice cpuFan;
     if (parsePin(pinnedCpuFan, pinChip, pinChannel)) {
         for (std::size_t i = 0; i < chips.size() && cpuFan.chip < 0; ++i)
-            if (chips[i].name == pinChip && !isGpuHwmon(chips[i])) {
+            if (chips[i].name == pinChip && !isGpuHwmon(chips[i]) &&
+                hwmonHas(chips[i], "fan" + std::to_string(pinChannel) + "_input")) {
                 cpuFan.chip = static_cast<int>(i);
                 cpuFan.channel = pinChannel;
             }
-        cpuFan.why = cpuFan.chip >= 0 ? "cpu_fan = " + pinnedCpuFan + " in monitor.conf"
-                                      : "cpu_fan = " + pinnedCpuFan +
-                                            " in monitor.conf names no chip with fans here";
+        cpuFan.why = cpuFan.chip >= 0
+                         ? "cpu_fan = " + pinnedCpuFan + " in monitor.conf"
+                         : "cpu_fan = " + pinnedCpuFan + " in monitor.conf names no fan here";
+        if (cpuFan.chip < 0) {
+            const std::string named = cpuFan.why;
+            cpuFan = findCpuFan(chips);
+            cpuFan.why = named + "; the library chooses instead: " + cpuFan.why;
+            messages.push_back(named + " (\"<chip>/fan<N>\" of a hwmon chip); the library "
+                                       "chooses instead");
+        }
     } else {
         cpuFan = findCpuFan(chips);
-        if (!pinnedCpuFan.empty())
+        if (!pinnedCpuFan.empty()) {
             cpuFan.why = "cpu_fan = " + pinnedCpuFan + " is not <chip>/fan<N>; " + cpuFan.why;
+            messages.push_back("cpu_fan = " + pinnedCpuFan +
+                               " in monitor.conf is not \"<chip>/fan<N>\"; the library chooses");
+        }
     }
 
     std::vector<std::unique_ptr<Source>> sources;

@@ -13,9 +13,11 @@ class Catalogue;
 
 // One sensor per hwmon chip with fans (graphics cards excepted: their fans belong to the GPU
 // sensors). At most one fan in the whole machine is called "CPU Fan"; pinnedCpuFan
-// ("<chip name>/fan<N>", e.g. "nct6798/fan2") overrides the guess.
+// ("<chip name>/fan<N>", e.g. "nct6798/fan2") overrides the guess; one that names no fan
+// here is described in messages.
 std::vector<std::unique_ptr<Source>> discoverFans(const std::vector<HwmonChip>& chips,
                                                   const std::string& pinnedCpuFan,
-                                                  Catalogue& catalogue);
+                                                  Catalogue& catalogue,
+                                                  std::vector<std::string>& messages);
 
 } // namespace zolven::monitor

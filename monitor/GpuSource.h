@@ -5,11 +5,13 @@
 // whose readings sit at reading location 101 with the integrated-graphics labels.
 
 #include "hardware/PciDisplay.h"
+#include "monitor/Hwmon.h"
 #include "monitor/Source.h"
 #include "monitor/SysFs.h"
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace zolven::monitor {
 
@@ -39,8 +41,26 @@ const GpuLabels& integratedLabels();
 bool isIntegrated(const hardware::PciDisplayDevice& adapter);
 
 // amdgpu, i915 and xe through sysfs; nullptr when the adapter offers nothing readable.
+// tempPin, when given, is read for the GPU temperature instead of the driver's own channel.
 std::unique_ptr<Source> discoverSysfsGpu(const hardware::PciDisplayDevice& adapter,
-                                         const std::string& name, Catalogue& catalogue);
+                                         const std::string& name, Catalogue& catalogue,
+                                         const std::string& tempPin = {},
+                                         const std::string& tempPinWhy = {});
+
+// A GPU inside an SoC: a devfreq device whose name or device-tree compatible string names a
+// GPU, with the thermal zones named after the GPU; or those zones alone when there is no
+// such devfreq device.
+struct SocGpuDevice
+{
+    std::string name;    // the most specific compatible string, else the devfreq device's name
+    std::string devfreq; // /sys/class/devfreq/<device>, or empty
+    std::vector<std::string> zoneTypes, zoneTemps;
+};
+std::vector<SocGpuDevice> socGpus(const Roots& roots, const std::vector<ThermalZone>& zones);
+// Reported as integrated graphics; nullptr when nothing is readable.
+std::unique_ptr<Source> discoverSocGpu(const SocGpuDevice& gpu, Catalogue& catalogue,
+                                       const std::string& tempPin = {},
+                                       const std::string& tempPinWhy = {});
 
 // One NVIDIA card through NVML; adapter may be null when NVML knows a card sysfs does not
 // show. The api must outlive the source.

@@ -176,9 +176,21 @@ public:
     {
         return add(type, m_labels.readingLocation, unit, label);
     }
-    void file(std::int32_t type, const char* unit, const std::string& label,
-              const std::string& path, double scale, const std::string& why = {})
+    // The user's choice of temperature file replaces the driver's channel.
+    void pinTemperature(const std::string& path, const std::string& why)
     {
+        m_tempPin = path;
+        m_tempPinWhy = why;
+    }
+    void file(std::int32_t type, const char* unit, const std::string& label, std::string path,
+              double scale, std::string why = {})
+    {
+        if (!m_tempPin.empty() && type == TypeTemperature && label == m_labels.temperature) {
+            path = m_tempPin;
+            why = m_tempPinWhy;
+            scale = 0.001;
+            m_tempPin.clear();
+        }
         if (path.empty())
             return;
         KeptFile file(path);
@@ -197,6 +209,7 @@ private:
         std::string metric, file, why;
     };
     std::vector<Note> m_notes;
+    std::string m_tempPin, m_tempPinWhy;
 
     SysfsGpu& m_gpu;
     Catalogue& m_cat;
@@ -328,10 +341,10 @@ void discoverIntel(const PciDisplayDevice& a, bool integrated, Builder& b, Sysfs
     const GpuLabels& l = integrated ? integratedLabels() : discreteLabels();
     const bool xe = a.driver == "xe";
     const HwmonChip hw = firstHwmon(a.dir);
-    // xe reports a package temperature; i915 reports none.
-    if (xe)
-        b.file(TypeTemperature, kCelsius, l.temperature, channelByLabel(hw, "temp", {"pkg"}, 0),
-               0.001, "xe hwmon \"pkg\"");
+    // xe labels its package channel "pkg"; i915 gives discrete cards one unlabelled temp1 (the
+    // package, from kernel 6.12); integrated graphics have no hwmon of their own.
+    b.file(TypeTemperature, kCelsius, l.temperature, channelByLabel(hw, "temp", {"pkg"}, 1), 0.001,
+           xe ? "xe hwmon \"pkg\"" : "i915 hwmon temp1, the discrete card's package");
     const std::string card = firstDrmCard(a.dir);
     const std::string idle =
         xe ? a.dir + "/tile0/gt0/gtidle/idle_residency_ms" : card + "/power/rc6_residency_ms";
@@ -401,7 +414,8 @@ bool isIntegrated(const PciDisplayDevice& a)
 }
 
 std::unique_ptr<Source> discoverSysfsGpu(const PciDisplayDevice& a, const std::string& name,
-                                         Catalogue& cat)
+                                         Catalogue& cat, const std::string& tempPin,
+                                         const std::string& tempPinWhy)
 {
     const bool amd = a.driver == "amdgpu";
     const bool intel = a.driver == "i915" || a.driver == "xe";
@@ -424,6 +438,8 @@ std::unique_ptr<Source> discoverSysfsGpu(const PciDisplayDevice& a, const std::s
     // leaves no empty sensor behind.
     const std::int32_t sensor = cat.addSensor(labels.sensorLocation, "GPU: " + name);
     Builder b(*gpu, cat, sensor, labels);
+    if (!tempPin.empty())
+        b.pinTemperature(tempPin, tempPinWhy);
     if (amd)
         discoverAmd(a, integrated, b, *gpu);
     else if (intel)
@@ -444,7 +460,8 @@ std::unique_ptr<Source> discoverSysfsGpu(const PciDisplayDevice& a, const std::s
         "looked for hwmon temp \"edge\" (else an unlabelled temp1)", "looked for gpu_busy_percent",
         "looked for hwmon freq \"sclk\"", "looked for mem_info_vram_used and mem_info_vram_total"};
     static const char* const intelLooked[4] = {
-        "i915 reports no temperature; xe has hwmon temp \"pkg\" from kernel 6.15",
+        "looked for hwmon temp \"pkg\" (xe, kernel 6.15 on) or an unlabelled temp1 (i915 "
+        "discrete cards, kernel 6.12 on); integrated graphics have none",
         "looked for RC6 residency (power/rc6_residency_ms, gtidle/idle_residency_ms)",
         "looked for gt_act_freq_mhz (i915) or tile0/gt0/freq0/act_freq (xe)",
         "reports no video memory to users"};

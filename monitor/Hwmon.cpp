@@ -121,6 +121,7 @@ struct BoardCpuTemp
 };
 constexpr BoardCpuTemp kBoardCpuTemps[] = {
     {"asus_wmi_sensors", "CPU Temperature"},
+    {"asuswmisensors", "CPU Temperature"}, // the out-of-tree module's name
     {"asusec", "CPU"},
     {"asus-ec-sensors", "CPU"}, // the out-of-tree module's name
     {"dell_smm", "CPU"},
@@ -144,37 +145,15 @@ bool planFromBoard(const std::vector<HwmonChip>& chips, CpuTemperaturePlan& plan
     return false;
 }
 
-bool planFromThermalZones(const Roots& roots, CpuTemperaturePlan& plan)
+// A fan label that says it cools something other than the CPU, or is a pump or flow meter.
+bool namesOtherPart(const std::string& label)
 {
-    const std::string base = roots.sys + "/class/thermal";
-    const char* preferred[] = {"x86_pkg_temp", "cpu-thermal", "cpu_thermal", "acpitz"};
-    const auto zones = listNumbered(base, "thermal_zone");
-    for (const char* want : preferred) {
-        for (const auto& zone : zones) {
-            std::string type;
-            if (readLine(base + "/" + zone + "/type", type) && type == want) {
-                plan.source = type;
-                plan.packagePath = base + "/" + zone + "/temp";
-                plan.why = "no CPU or board driver reports; thermal zone " + quoted(type);
-                return true;
-            }
-        }
-    }
+    const std::string l = lower(label);
+    for (const char* part : {"opt", "pump", "aio", "water", "flow", "gpu", "video", "graphic",
+                             "vga", "chipset", "pch", "psu", "vrm", "ssd", "nvme"})
+        if (contains(l, part))
+            return true;
     return false;
-}
-
-bool isPlatformFanDriver(const std::string& name)
-{
-    return name == "thinkpad" || name == "dell_smm" || name == "asus";
-}
-
-// "CPU Fan", "cpu_fan", "Processor Fan"; never the optional header, a pump or an AIO.
-bool namesCpuFan(const std::string& label)
-{
-    std::string l = lower(label);
-    std::replace(l.begin(), l.end(), '_', ' ');
-    return (contains(l, "cpu") || contains(l, "processor")) && !contains(l, "opt") &&
-           !contains(l, "pump") && !contains(l, "aio") && !contains(l, "water");
 }
 
 // How surely a super-I/O temperature source is the CPU's: 2 for sources read from the CPU
@@ -192,6 +171,107 @@ int cpuSourceRank(const std::string& label)
 bool isCpuTempType(long long type)
 {
     return type == 5 || type == 6;
+}
+
+// Device trees name thermal zones "<part>-thermal" (bindings/thermal/thermal-zones.yaml), the
+// part being whatever the board's makers chose: "cpu", "cpu0", "bigcore0", "littlecore",
+// "cluster1", "soc", "gpu", "npu", "ddr". ACPI and x86 add "acpitz" and "x86_pkg_temp".
+} // namespace
+
+ZoneKind zoneKind(const std::string& type)
+{
+    std::string t = lower(type);
+    if (t == "x86_pkg_temp")
+        return ZoneKind::CpuPackage;
+    if (t == "acpitz")
+        return ZoneKind::Acpi;
+    if (contains(t, "gpu"))
+        return ZoneKind::Gpu;
+    if (startsWith(t, "cpu") || startsWith(t, "cluster") || contains(t, "core"))
+        return ZoneKind::Cpu;
+    if (startsWith(t, "soc"))
+        return ZoneKind::Soc;
+    return ZoneKind::Other;
+}
+
+namespace {
+
+bool planFromThermalZones(const std::vector<ThermalZone>& zones, CpuTemperaturePlan& plan)
+{
+    auto ofKind = [&](ZoneKind kind) {
+        std::vector<const ThermalZone*> out;
+        for (const auto& z : zones)
+            if (zoneKind(z.type) == kind)
+                out.push_back(&z);
+        return out;
+    };
+    for (ZoneKind kind : {ZoneKind::CpuPackage, ZoneKind::Cpu, ZoneKind::Soc, ZoneKind::Acpi}) {
+        const auto found = ofKind(kind);
+        if (found.empty())
+            continue;
+        plan.source = found.front()->type;
+        if (found.size() == 1) {
+            plan.packagePath = found.front()->temp;
+            plan.why = "no CPU or board driver reports; thermal zone " + quoted(plan.source) +
+                       (kind == ZoneKind::Cpu   ? " (a zone of the CPU)"
+                        : kind == ZoneKind::Soc ? " (the SoC's zone; no zone of the CPU alone)"
+                                                : "");
+            return true;
+        }
+        // A SoC with a zone per cluster or core: the hottest is what throttles.
+        std::string names;
+        for (const auto* z : found) {
+            plan.hottestOf.push_back(z->temp);
+            names += (names.empty() ? "" : ", ") + z->type;
+        }
+        plan.why =
+            "no CPU or board driver reports; the hottest of the CPU's thermal zones " + names;
+        return true;
+    }
+    return false;
+}
+
+// A super-I/O or board chip's channel read from the CPU itself (PECI, SB-TSI, SMBus master 0)
+// or next to its socket (CPUTIN); machines whose CPU driver is not loaded still have these.
+bool planFromSuperIo(const std::vector<HwmonChip>& chips, CpuTemperaturePlan& plan)
+{
+    int bestRank = 0;
+    for (const auto& chip : chips) {
+        if (!isSuperIo(chip))
+            continue;
+        for (const auto& l : tempLabels(chip)) {
+            int rank = cpuSourceRank(l.text);
+            long long type = 0;
+            if (!rank && chipInt(chip, "temp" + std::to_string(l.channel) + "_type", type) &&
+                isCpuTempType(type))
+                rank = 2;
+            if (rank > bestRank) {
+                bestRank = rank;
+                plan.source = chip.name;
+                plan.packagePath = hwmonInput(chip.dir, "temp", l.channel);
+                plan.why = "no CPU or board driver reports; super-I/O " + chip.name + " temp" +
+                           std::to_string(l.channel) +
+                           (l.text.empty() ? std::string(" (a PECI or AMD SI channel)")
+                                           : " " + quoted(l.text)) +
+                           (rank == 2 ? ", read from the CPU itself" : ", next to the socket");
+            }
+        }
+    }
+    return bestRank > 0;
+}
+
+bool isPlatformFanDriver(const std::string& name)
+{
+    return name == "thinkpad" || name == "dell_smm" || name == "asus";
+}
+
+// "CPU Fan", "cpu_fan", "Processor Fan"; never the optional header, a pump or an AIO.
+bool namesCpuFan(const std::string& label)
+{
+    std::string l = lower(label);
+    std::replace(l.begin(), l.end(), '_', ' ');
+    return (contains(l, "cpu") || contains(l, "processor")) && !contains(l, "opt") &&
+           !contains(l, "pump") && !contains(l, "aio") && !contains(l, "water");
 }
 
 } // namespace
@@ -274,23 +354,89 @@ std::string hwmonInput(const std::string& dir, const std::string& kind, int chan
     return dir + "/" + kind + std::to_string(channel) + "_input";
 }
 
-CpuTemperaturePlan planCpuTemperature(const Roots& roots, const std::vector<HwmonChip>& chips)
+std::string resolveTemperature(const std::string& pin, const std::vector<ThermalZone>& zones,
+                               const std::vector<HwmonChip>& chips)
+{
+    const auto slash = pin.rfind('/');
+    long long n = 0;
+    if (slash != std::string::npos && pin.compare(slash + 1, 4, "temp") == 0 &&
+        parseInt(pin.substr(slash + 5), n) && n > 0) {
+        const std::string file = "temp" + std::to_string(n) + "_input";
+        for (const auto& chip : chips)
+            if (chip.name == pin.substr(0, slash) && hwmonHas(chip, file))
+                return chip.dir + "/" + file;
+        return {};
+    }
+    for (const auto& z : zones)
+        if (z.type == pin)
+            return z.temp;
+    return {};
+}
+
+std::vector<ThermalZone> listThermalZones(const Roots& roots)
+{
+    std::vector<ThermalZone> zones;
+    const std::string base = roots.sys + "/class/thermal";
+    for (const auto& zone : listNumbered(base, "thermal_zone")) {
+        ThermalZone z;
+        if (readLine(base + "/" + zone + "/type", z.type)) {
+            z.temp = base + "/" + zone + "/temp";
+            zones.push_back(std::move(z));
+        }
+    }
+    return zones;
+}
+
+namespace {
+
+bool planFromPin(const std::string& pin, const std::vector<ThermalZone>& zones,
+                 const std::vector<HwmonChip>& chips, CpuTemperaturePlan& plan)
+{
+    plan.packagePath = resolveTemperature(pin, zones, chips);
+    plan.source = pin.substr(0, pin.rfind('/'));
+    plan.why = "cpu_temp = " + pin + " in monitor.conf";
+    return !plan.packagePath.empty();
+}
+
+} // namespace
+
+CpuTemperaturePlan planCpuTemperature(const std::vector<ThermalZone>& zones,
+                                      const std::vector<HwmonChip>& chips, const std::string& pin)
 {
     CpuTemperaturePlan plan;
+    if (!pin.empty()) {
+        if (planFromPin(pin, zones, chips, plan))
+            return plan;
+        plan = CpuTemperaturePlan{};
+        plan.pinMissing = "cpu_temp = " + pin +
+                          " in monitor.conf names no temperature here (\"<chip>/temp<N>\" of a "
+                          "hwmon chip, or a thermal zone's type); the library chooses instead";
+    }
+    const std::string pinMissing = plan.pinMissing;
+    auto done = [&] {
+        plan.pinMissing = pinMissing;
+        if (!pinMissing.empty())
+            plan.why = pinMissing + ": " + plan.why;
+        return plan;
+    };
     for (const auto& chip : chips)
         if (chip.name == "coretemp" && planFromCoretemp(chip, plan))
-            return plan;
+            return done();
     for (const char* driver : {"zenpower", "k10temp"})
         for (const auto& chip : chips)
             if (chip.name == driver && planFromAmd(chip, plan))
-                return plan;
-    if (planFromBoard(chips, plan) || planFromThermalZones(roots, plan))
-        return plan;
+                return done();
+    if (planFromBoard(chips, plan) || planFromSuperIo(chips, plan) ||
+        planFromThermalZones(zones, plan))
+        return done();
     plan = CpuTemperaturePlan{};
     plan.why = "looked for coretemp, zenpower and k10temp; a board driver's CPU temperature "
-               "(asus_wmi_sensors \"CPU Temperature\", asusec \"CPU\", dell_smm \"CPU\"); "
-               "thermal zones x86_pkg_temp, cpu-thermal, cpu_thermal, acpitz";
-    return plan;
+               "(asus_wmi_sensors or asuswmisensors \"CPU Temperature\", asusec \"CPU\", "
+               "dell_smm \"CPU\"); a super-I/O channel read from the CPU (PECI, TSI, SMBUSMASTER "
+               "0, PCH_CPU_TEMP, an it87 PECI or AMD SI channel) or CPUTIN; thermal zones "
+               "x86_pkg_temp, then those of the CPU (cpu*, *core*, cluster*), then soc*, then "
+               "acpitz";
+    return done();
 }
 
 bool isGpuHwmon(const HwmonChip& chip)
@@ -399,10 +545,42 @@ CpuFanChoice findCpuFan(const std::vector<HwmonChip>& chips)
             }
         }
     }
+
+    // Single-board computers (gpio-fan, pwm-fan), handhelds, mini PCs and many laptops have
+    // one fan, on a platform or EC driver, whatever its label says: it cools the CPU. A
+    // super-I/O fan that spins, or a label naming another part, says there is more to it.
+    int lone = 0, loneChip = -1, loneChannel = -1;
+    bool otherFans = false;
+    for (std::size_t i = 0; i < chips.size(); ++i) {
+        const HwmonChip& chip = chips[i];
+        if (isGpuHwmon(chip))
+            continue;
+        for (int n : hwmonChannels(chip, "fan")) {
+            if (isSuperIo(chip)) {
+                long long rpm = 0;
+                otherFans = otherFans || (readInt(hwmonInput(chip.dir, "fan", n), rpm) && rpm > 0);
+                continue;
+            }
+            ++lone;
+            loneChip = static_cast<int>(i);
+            loneChannel = n;
+        }
+    }
+    if (lone == 1 && !otherFans) {
+        const HwmonChip& chip = chips[static_cast<std::size_t>(loneChip)];
+        const std::string label = hwmonLabel(chip, "fan", loneChannel);
+        if (!namesOtherPart(label)) {
+            pick(static_cast<std::size_t>(loneChip), loneChannel,
+                 "the machine's one fan: " + chip.name + " fan" + std::to_string(loneChannel) +
+                     (label.empty() ? std::string() : " " + quoted(label)));
+            return choice;
+        }
+    }
     choice.why = "looked for a fan labelled CPU or Processor (not opt, pump or AIO); a super-I/O "
                  "fan whose pwm follows CPUTIN, PECI, TSI, SMBUSMASTER 0 or a PCH CPU "
                  "temperature (it87: a PECI or AMD SI channel); a laptop fan (thinkpad fan1, "
-                 "dell_smm \"Processor Fan\", asus \"cpu_fan\")";
+                 "dell_smm \"Processor Fan\", asus \"cpu_fan\"); the machine's one platform or EC "
+                 "fan, unless a super-I/O fan spins or its label names another part";
     return choice;
 }
 

@@ -43,13 +43,43 @@ struct CpuTemperaturePlan
     std::vector<std::string> hottestOf;
     std::vector<TempFile> extras; // per-core or per-CCD, labelled so no CPU rule can match
     std::string why;              // the step that chose it, or what was looked for
+    std::string pinMissing;       // monitor.conf named a temperature that does not exist
 };
 
-// The CPU's own driver (coretemp "Package id 0", else its hottest core; zenpower/k10temp
-// "Tdie" > "Tctl" > an unlabelled temp1), then a board, EC or laptop driver's CPU
-// temperature, then thermal zones x86_pkg_temp > cpu-thermal > acpitz (a board zone, not
-// necessarily the CPU).
-CpuTemperaturePlan planCpuTemperature(const Roots& roots, const std::vector<HwmonChip>& chips);
+struct ThermalZone
+{
+    std::string type;
+    std::string temp; // millidegrees
+};
+
+std::vector<ThermalZone> listThermalZones(const Roots& roots);
+
+// The file behind a temperature monitor.conf names, "<chip>/temp<N>" of a hwmon chip or a
+// thermal zone's type; "" when the machine has no such temperature.
+std::string resolveTemperature(const std::string& pin, const std::vector<ThermalZone>& zones,
+                               const std::vector<HwmonChip>& chips);
+
+enum class ZoneKind
+{
+    Other,
+    CpuPackage,
+    Cpu,
+    Soc,
+    Gpu,
+    Acpi
+};
+// What a thermal zone covers, from its type as the device tree or ACPI names it.
+ZoneKind zoneKind(const std::string& type);
+
+// The temperature monitor.conf names (cpu_temp = <chip>/temp<N> or a thermal zone's type);
+// else the CPU's own driver (coretemp "Package id 0", else its hottest core; zenpower/k10temp
+// "Tdie" > "Tctl" > an unlabelled temp1); then a board, EC or laptop driver's CPU temperature;
+// then a super-I/O channel read from the CPU (PECI, TSI, SMBus master) > CPUTIN; then thermal
+// zones x86_pkg_temp > the CPU's own (the hottest when there are several) > the SoC's > acpitz
+// (a board zone, not necessarily the CPU).
+CpuTemperaturePlan planCpuTemperature(const std::vector<ThermalZone>& zones,
+                                      const std::vector<HwmonChip>& chips,
+                                      const std::string& pin = {});
 
 // hwmon drivers of graphics cards: their readings belong to the GPU sensors.
 bool isGpuHwmon(const HwmonChip& chip);

@@ -3,8 +3,10 @@
 // The library behind the seven entry points: discovery at initialise, one snapshot per pass,
 // answers from the snapshot. Plain C++ without Qt, since it runs inside the program's process.
 
+#include "hardware/PciDisplay.h"
 #include "monitor/Catalogue.h"
 #include "monitor/Config.h"
+#include "monitor/Hwmon.h"
 #include "monitor/Nvml.h"
 #include "monitor/Recording.h"
 #include "monitor/Source.h"
@@ -50,8 +52,22 @@ public:
 
 private:
     void discover(const MonitorConfig& config);
-    void discoverGpus(const MonitorConfig& config);
+    void discoverGpus(const MonitorConfig& config, const std::vector<HwmonChip>& chips,
+                      const std::vector<ThermalZone>& zones);
+    bool startNvml(const MonitorConfig& config);
+    std::unique_ptr<Source> discoverAdapter(const hardware::PciDisplayDevice& adapter,
+                                            const MonitorConfig& config, bool pinTemp);
+    void lookForLateGpus();
     void closeSources();
+
+    // A display adapter that gave no readings at discovery, and what it looked like then.
+    struct Waiting
+    {
+        hardware::PciDisplayDevice adapter;
+        std::string signature;
+    };
+    static constexpr int kLateGpuPasses = 5;        // passes between looks at waiting adapters
+    static constexpr long long kNvmlMaxLooks = 512; // NVML retried at looks 1, 2, 4, … 1024
 
     mutable std::mutex m_mutex;
     std::atomic<bool> m_ready{false};
@@ -66,6 +82,13 @@ private:
     long long m_enumerations = 0; // sensorCount calls since initialise
     long long m_pass = -1;        // the pass the catalogue shows, not yet recorded
     std::vector<std::string> m_messages;
+    MonitorConfig m_config;
+    int m_nvmlAttempts = 0;
+    std::vector<Waiting> m_waiting;
+    int m_passesSinceLook = 0;
+    long long m_looks = 0;
+    std::string m_gpuTempPin;
+    bool m_tempPinUsed = false;
 };
 
 } // namespace zolven::monitor

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -62,8 +63,13 @@ int main(int argc, char** argv)
         std::printf("  warning: %s\n", w.c_str());
     std::printf("sys = %s, proc = %s, nvml = %s", config.sysRoot.c_str(), config.procRoot.c_str(),
                 orNone(config.nvmlLibrary));
-    if (!config.cpuFan.empty())
-        std::printf(", cpu_fan = %s", config.cpuFan.c_str());
+    for (const auto& [key, value] :
+         {std::pair<const char*, const std::string&>{"cpu_fan", config.cpuFan},
+          {"cpu_temp", config.cpuTemp},
+          {"gpu", config.gpu},
+          {"gpu_temp", config.gpuTemp}})
+        if (!value.empty())
+            std::printf(", %s = %s", key, value.c_str());
     std::printf("\n");
 
     if (!config.replayPath.empty()) {
