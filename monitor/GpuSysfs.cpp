@@ -358,12 +358,12 @@ void discoverIntel(const PciDisplayDevice& a, bool integrated, Builder& b, Sysfs
     const std::string clock = xe ? a.dir + "/tile0/gt0/freq0/act_freq"
                                  : (card.empty() ? std::string() : card + "/gt_act_freq_mhz");
     b.file(TypeClock, "MHz", l.clock, clock, 1.0, "the actual frequency (0 while the GT sleeps)");
-    if (xe) {
+    if (xe)
         b.file(TypeTemperature, kCelsius, "Memory Temperature",
                channelByLabel(hw, "temp", {"vram"}, 0), 0.001);
-        if (!hw.dir.empty())
-            b.file(TypeOther, "RPM", "GPU Fan Speed", hwmonInput(hw.dir, "fan", 1), 1.0);
-    }
+    // Discrete cards' fan tachometer (xe from 6.16, i915 from 6.12).
+    if (!hw.dir.empty() && hwmonHas(hw, "fan1_input"))
+        b.file(TypeOther, "RPM", "GPU Fan Speed", hwmonInput(hw.dir, "fan", 1), 1.0);
 }
 
 } // namespace

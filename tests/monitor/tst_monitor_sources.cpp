@@ -297,6 +297,29 @@ private slots:
             << QStringList{"GPU Memory Allocated=6497", "GPU Memory Available=1679"}
             << QStringList{"GPU Temperature"};
         // Super-I/O headers reading 0 are dropped; no pwm source in the capture: no CPU fan.
+        // Machines of the classes the library once had closed lists for: each row failed
+        // before the rules became the kernel's naming conventions.
+        // A device tree's zones per cluster: the hottest CPU zone; the GPU's zone as the
+        // integrated GPU's temperature.
+        QTest::newRow("RK3588S zones")
+            << "rk3588s-opi5" << QStringList{"CPU Package=34.23", "Graphics GT Temperature=33.307"}
+            << QStringList{"GPU Temperature", "CPU Fan"};
+        // A Mali with no PCI id: clock and load from devfreq.
+        QTest::newRow("RK3399 Mali devfreq")
+            << "rk3399-mali-devfreq" << QStringList{"GPU Clock=200", "GPU D3D Usage=0"}
+            << QStringList{"GPU Temperature", "GPU Core Load"};
+        // An Arc card on i915: its hwmon's unlabelled temp1.
+        QTest::newRow("Arc on i915")
+            << "arc-a310-i915"
+            << QStringList{"GPU Temperature=49", "GPU Clock=600", "GPU Fan Speed=3350"}
+            << QStringList{"Graphics GT Temperature"};
+        // gpio-fan, the board's one fan, cools the CPU.
+        QTest::newRow("gpio-fan") << "rpi-gpio-fan" << QStringList{"CPU Fan=0", "CPU Package=48.686"}
+                                  << QStringList{"System Fan #1"};
+        // No CPU driver; the out-of-tree WMI module's name for the board's CPU temperature.
+        QTest::newRow("asuswmisensors")
+            << "asuswmisensors-x470f" << QStringList{"CPU Package=65", "CPU Fan=740"}
+            << QStringList{};
         QTest::newRow("nct6798, APU")
             << "nct6798-apu"
             << QStringList{"CPU Package=31", "Graphics GT Temperature=28", "System Fan #1=1869",
