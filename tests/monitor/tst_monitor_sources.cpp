@@ -6,8 +6,11 @@
 
 #include "monitor/Monitor.h"
 
+#include <QDir>
 #include <QTest>
 #include <QThread>
+
+#include <algorithm>
 
 using namespace zolven::monitor;
 
@@ -314,7 +317,8 @@ private slots:
             << QStringList{"GPU Temperature=49", "GPU Clock=600", "GPU Fan Speed=3350"}
             << QStringList{"Graphics GT Temperature"};
         // gpio-fan, the board's one fan, cools the CPU.
-        QTest::newRow("gpio-fan") << "rpi-gpio-fan" << QStringList{"CPU Fan=0", "CPU Package=48.686"}
+        QTest::newRow("gpio-fan") << "rpi-gpio-fan"
+                                  << QStringList{"CPU Fan=0", "CPU Package=48.686"}
                                   << QStringList{"System Fan #1"};
         // No CPU driver; the out-of-tree WMI module's name for the board's CPU temperature.
         QTest::newRow("asuswmisensors")
@@ -371,6 +375,171 @@ private slots:
         Monitor dt;
         QCOMPARE(dt.initialize(64, board.config()), 0);
         QCOMPARE(sensorNames(dt).front(), std::string("CPU: Raspberry Pi 4 Model B Rev 1.5"));
+    }
+
+    // Sources named in monitor.conf win; a name the machine lacks is said, and the library
+    // chooses as if it were not there.
+    void userChoices()
+    {
+        Fixture pc(QStringLiteral("intel-nvidia"));
+        MonitorConfig c = pc.config();
+        Monitor m;
+        c.cpuTemp = "nct6798/temp2"; // CPUTIN, not coretemp's package
+        QCOMPARE(m.initialize(64, c), 0);
+        QCOMPARE(valueOf(enumerate(m), "CPU Package"), 41.0);
+        QVERIFY(m.messages().empty());
+        c.cpuTemp = "x86_pkg_temp"; // a thermal zone by its type
+        QCOMPARE(m.initialize(64, c), 0);
+        QCOMPARE(valueOf(enumerate(m), "CPU Package"), 53.0);
+
+        c.cpuTemp = "nct6798/temp9";
+        c.cpuFan = "nct6798/fan9";
+        QCOMPARE(m.initialize(64, c), 0);
+        auto seen = enumerate(m);
+        QCOMPARE(valueOf(seen, "CPU Package"), 52.0);
+        QCOMPARE(valueOf(seen, "CPU Fan"), 1180.0);
+        const auto messages = m.messages();
+        QCOMPARE(int(messages.size()), 2);
+        QVERIFY(messages[0].find("cpu_temp = nct6798/temp9 in monitor.conf names no temperature "
+                                 "here") == 0);
+        QVERIFY(messages[1].find("cpu_fan = nct6798/fan9 in monitor.conf names no fan here") == 0);
+
+        // Of two GPUs, the one named by address or by name; the other is left out.
+        Fixture amd(QStringLiteral("amd-amdgpu"));
+        c = amd.config();
+        c.gpu = "10:00.0";
+        QCOMPARE(m.initialize(64, c), 0);
+        seen = enumerate(m);
+        QVERIFY(!findLabel(seen, "GPU Temperature"));
+        QVERIFY(findLabel(seen, "Graphics GT Temperature"));
+        c.gpu = "navi 31";
+        QCOMPARE(m.initialize(64, c), 0);
+        seen = enumerate(m);
+        QVERIFY(findLabel(seen, "GPU Temperature"));
+        QVERIFY(!findLabel(seen, "Graphics GT Temperature"));
+        c.gpu = "0000:09:00.0";
+        QCOMPARE(m.initialize(64, c), 0);
+        seen = enumerate(m);
+        QVERIFY(findLabel(seen, "GPU Temperature") && findLabel(seen, "Graphics GT Temperature"));
+        QCOMPARE(int(m.messages().size()), 1);
+        QVERIFY(m.messages()[0].find("gpu = 0000:09:00.0 in monitor.conf names no GPU here") == 0);
+
+        // The GPU temperature by hand applies to the GPU the display shows: the discrete card.
+        c.gpu.clear();
+        c.gpuTemp = "amdgpu/temp2"; // the card's junction channel
+        QCOMPARE(m.initialize(64, c), 0);
+        seen = enumerate(m);
+        QCOMPARE(valueOf(seen, "GPU Temperature"), 71.0);
+        QCOMPARE(valueOf(seen, "Graphics GT Temperature"), 45.0); // its own edge
+        c.gpuTemp = "gpu-thermal";
+        QCOMPARE(m.initialize(64, c), 0);
+        QCOMPARE(valueOf(enumerate(m), "GPU Temperature"), 54.0);
+        QCOMPARE(int(m.messages().size()), 1);
+        QVERIFY(m.messages()[0].find(
+                    "gpu_temp = gpu-thermal in monitor.conf names no temperature") == 0);
+    }
+
+    // With no CPU driver, the super-I/O's channel read from the CPU, then the one beside its
+    // socket, before any thermal zone.
+    void superIoCpuTemperature()
+    {
+        Fixture pc(QStringLiteral("intel-nvidia"));
+        pc.remove("sys/class/hwmon/hwmon0"); // coretemp not loaded
+        Monitor m;
+        QCOMPARE(m.initialize(64, pc.config()), 0);
+        QCOMPARE(valueOf(enumerate(m), "CPU Package"), 52.0); // PECI Agent 0, not the zone's 53
+        pc.write("sys/class/hwmon/hwmon1/temp7_label", "AUXTIN3\n");
+        QCOMPARE(m.initialize(64, pc.config()), 0);
+        QCOMPARE(valueOf(enumerate(m), "CPU Package"), 41.0); // CPUTIN
+    }
+
+    // Device-tree zones: the hottest of the CPU's own, else the SoC's; a GPU zone alone is a
+    // GPU named after it.
+    void socZones()
+    {
+        Fixture pc(QStringLiteral("rk3588s-opi5"));
+        pc.write("sys/class/thermal/thermal_zone2/temp", "51000\n"); // bigcore1
+        Monitor m;
+        QCOMPARE(m.initialize(64, pc.config()), 0);
+        auto seen = enumerate(m);
+        QCOMPARE(valueOf(seen, "CPU Package"), 51.0);
+        QVERIFY(findLabel(seen, "Graphics GT Temperature", "GPU: thermal zone gpu-thermal"));
+        pc.write("sys/class/thermal/thermal_zone0/temp", "40000\n"); // soc
+        for (const char* zone : {"thermal_zone1", "thermal_zone2", "thermal_zone3"})
+            pc.remove(QStringLiteral("sys/class/thermal/") + zone);
+        QCOMPARE(m.initialize(64, pc.config()), 0);
+        QCOMPARE(valueOf(enumerate(m), "CPU Package"), 40.0);
+
+        // The devfreq GPU takes the GPU zone; its name is the device tree's compatible string.
+        Fixture board(QStringLiteral("rk3399-mali-devfreq"));
+        board.write("sys/class/thermal/thermal_zone0/type", "gpu-thermal\n");
+        board.write("sys/class/thermal/thermal_zone0/temp", "45000\n");
+        board.write("sys/class/devfreq/ff9a0000.gpu/load", "37@800000000Hz\n");
+        QCOMPARE(m.initialize(64, board.config()), 0);
+        seen = enumerate(m);
+        QCOMPARE(sensorNames(m).back(), std::string("GPU: rockchip,rk3399-mali"));
+        QCOMPARE(valueOf(seen, "Graphics GT Temperature"), 45.0);
+        QCOMPARE(valueOf(seen, "GPU D3D Usage"), 37.0);
+        // Not a GPU: a devfreq device of the memory controller.
+        board.write("sys/class/devfreq/dmc/cur_freq", "800000000\n");
+        QCOMPARE(m.initialize(64, board.config()), 0);
+        const auto names = sensorNames(m);
+        QCOMPARE(int(std::count_if(names.begin(), names.end(),
+                                   [](const std::string& n) { return n.rfind("GPU", 0) == 0; })),
+                 1);
+    }
+
+    // At boot or after a resume a card's driver may bind after the first discovery: the card
+    // is found at a later pass, and until then nothing is discovered again.
+    void gpuFoundLater()
+    {
+        Fixture pc(QStringLiteral("amd-amdgpu"));
+        const QString card = QStringLiteral("sys/bus/pci/devices/0000:03:00.0");
+        const QByteArray bound = pc.read(card + "/uevent");
+        QVERIFY(QDir(pc.root()).rename(card + "/hwmon", card + "/hwmon.later"));
+        pc.write(card + "/uevent", "PCI_CLASS=30000\nPCI_ID=1002:744C\n");
+        Monitor m;
+        QCOMPARE(m.initialize(64, pc.config()), 0);
+        const std::int32_t before = m.catalogue().sensorCount();
+        for (int i = 0; i < 12; ++i)
+            QVERIFY(!findLabel(enumerate(m), "GPU Temperature"));
+        QCOMPARE(m.catalogue().sensorCount(), before);
+
+        QVERIFY(QDir(pc.root()).rename(card + "/hwmon.later", card + "/hwmon"));
+        pc.write(card + "/uevent", bound);
+        // Found at the next look, five passes on; the pass after shows it, as the program
+        // counts the sensors before each pass.
+        std::vector<Seen> seen;
+        for (int i = 0; i < 6; ++i)
+            seen = enumerate(m);
+        QCOMPARE(valueOf(seen, "GPU Temperature"), 54.0);
+        for (int i = 0; i < 12; ++i)
+            enumerate(m);
+        QCOMPARE(m.catalogue().sensorCount(), before + 1);
+    }
+
+    // NVML that is not ready yet (the driver still loading) is tried again, less and less often.
+    void nvmlReadyLater()
+    {
+        Fixture pc(QStringLiteral("intel-nvidia"));
+        fakenvml::state().initResult = 9; // driver not loaded
+        const auto api = fakenvml::api();
+        Monitor m;
+        m.setNvmlApi(&api);
+        QCOMPARE(m.initialize(64, pc.config()), 0);
+        QCOMPARE(int(m.messages().size()), 1);
+        for (int i = 0; i < 40; ++i)
+            QVERIFY(!findLabel(enumerate(m), "GPU Temperature"));
+        QCOMPARE(fakenvml::state().initCalls, 5); // at discovery, then passes 5, 10, 20, 40
+
+        fakenvml::state().initResult = 0;
+        std::vector<Seen> seen;
+        for (int i = 0; i < 41; ++i) // the next try is at pass 80, seen at 81
+            seen = enumerate(m);
+        QCOMPARE(valueOf(seen, "GPU Temperature"), 61.0);
+        QCOMPARE(fakenvml::state().initCalls, 6);
+        m.shutdown();
+        QCOMPARE(fakenvml::state().shutdownCalls, 1);
     }
 
     void cpuFanRanking()

@@ -136,6 +136,14 @@ private slots:
         // A bare library name is left to the loader's search path.
         parseConfig("nvml = libnvidia-ml.so.1\n", "/base", c, warnings);
         QCOMPARE(c.nvmlLibrary, std::string("libnvidia-ml.so.1"));
+        // Sources named by hand are kept as written: they are looked up at discovery.
+        warnings.clear();
+        parseConfig("cpu_temp = soc-thermal\ngpu = 0000:03:00.0\ngpu_temp = amdgpu/temp2\n",
+                    "/base", c, warnings);
+        QVERIFY(warnings.empty());
+        QCOMPARE(c.cpuTemp, std::string("soc-thermal"));
+        QCOMPARE(c.gpu, std::string("0000:03:00.0"));
+        QCOMPARE(c.gpuTemp, std::string("amdgpu/temp2"));
         // The environment names the file; otherwise it sits beside the library.
         qunsetenv(kConfigEnvironment);
         QCOMPARE(configPath("/opt/zolven"), std::string("/opt/zolven/monitor.conf"));
