@@ -168,6 +168,41 @@ private slots:
             QCOMPARE(int(at("GPU Temperature")), 0);
         }
     }
+
+    // The machines of the once-closed lists: the program's rules find each metric the library
+    // now reports for them, and only in the reading meant for it.
+    void newClassesFeedTheirMetrics_data()
+    {
+        QTest::addColumn<QString>("profile");
+        QTest::addColumn<QList<int>>("fedOnce");
+        QTest::newRow("SoC zones")
+            << "rk3588s-opi5" << QList<int>{int(Metric::CpuTemp), int(Metric::GpuTemp)};
+        QTest::newRow("SoC GPU devfreq")
+            << "rk3399-mali-devfreq" << QList<int>{int(Metric::GpuUsage), int(Metric::GpuClock)};
+        QTest::newRow("Arc on i915")
+            << "arc-a310-i915" << QList<int>{int(Metric::GpuTemp), int(Metric::GpuClock)};
+        QTest::newRow("gpio-fan") << "rpi-gpio-fan"
+                                  << QList<int>{int(Metric::CpuTemp), int(Metric::CpuFan)};
+        QTest::newRow("asuswmisensors")
+            << "asuswmisensors-x470f" << QList<int>{int(Metric::CpuTemp), int(Metric::CpuFan)};
+    }
+
+    void newClassesFeedTheirMetrics()
+    {
+        QFETCH(QString, profile);
+        QFETCH(QList<int>, fedOnce);
+        Fixture fixture(profile);
+        QVERIFY(fixture.isValid());
+        Monitor m;
+        QCOMPARE(m.initialize(64, fixture.config()), 0);
+        const auto fed = attribute(enumerate(m), false);
+        for (int metric : fedOnce)
+            QCOMPARE(int(fed.count(Metric(metric)) ? fed.at(Metric(metric)).size() : 0), 1);
+        for (const auto& [metric, labels] : fed)
+            if (metric != Metric::CpuClock)
+                for (const QString& l : labels)
+                    QVERIFY2(allowedFeeders().at(metric).contains(l), qPrintable(l));
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_monitor_labels)
