@@ -10,6 +10,7 @@
 #include "monitor/Monitor.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -110,6 +111,18 @@ int main(int argc, char** argv)
     config.procRoot = (dir.path() + "/proc").toStdString();
     char name[64];
     std::snprintf(name, sizeof name, "generated, %d CPUs", big.cpus);
+    run(name, config, &api, passes);
+
+    // The same with one card whose driver has not bound yet: the library looks at it every
+    // few passes, which is what a pass costs between finds.
+    QFile uevent(dir.path() + "/sys/bus/pci/devices/0000:10:00.0/uevent");
+    if (!uevent.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        uevent.write("PCI_CLASS=30000\n") < 0) {
+        std::printf("cannot unbind the generated card\n");
+        return 1;
+    }
+    uevent.close();
+    std::snprintf(name, sizeof name, "same, 1 card unbound");
     run(name, config, &api, passes);
     std::printf("\nThe generated machine's files live on %s; its NVIDIA cards answer from an "
                 "in-process fake, so real NVML calls (driver ioctls) come on top.\n",
