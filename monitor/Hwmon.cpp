@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <initializer_list>
 
 namespace zolven::monitor {
 namespace {
@@ -196,7 +197,8 @@ ZoneKind zoneKind(const std::string& type)
 
 namespace {
 
-bool planFromThermalZones(const std::vector<ThermalZone>& zones, CpuTemperaturePlan& plan)
+bool planFromThermalZones(const std::vector<ThermalZone>& zones,
+                          std::initializer_list<ZoneKind> kinds, CpuTemperaturePlan& plan)
 {
     auto ofKind = [&](ZoneKind kind) {
         std::vector<const ThermalZone*> out;
@@ -205,7 +207,7 @@ bool planFromThermalZones(const std::vector<ThermalZone>& zones, CpuTemperatureP
                 out.push_back(&z);
         return out;
     };
-    for (ZoneKind kind : {ZoneKind::CpuPackage, ZoneKind::Cpu, ZoneKind::Soc, ZoneKind::Acpi}) {
+    for (ZoneKind kind : kinds) {
         const auto found = ofKind(kind);
         if (found.empty())
             continue;
@@ -426,16 +428,21 @@ CpuTemperaturePlan planCpuTemperature(const std::vector<ThermalZone>& zones,
         for (const auto& chip : chips)
             if (chip.name == driver && planFromAmd(chip, plan))
                 return done();
-    if (planFromBoard(chips, plan) || planFromSuperIo(chips, plan) ||
-        planFromThermalZones(zones, plan))
+    // x86_pkg_temp is the package sensor coretemp would have read; a super-I/O channel is a
+    // copy of the CPU's (PECI, TSI) or a board sensor (CPUTIN); the zones after it may not
+    // be the CPU's alone.
+    if (planFromBoard(chips, plan) || planFromThermalZones(zones, {ZoneKind::CpuPackage}, plan) ||
+        planFromSuperIo(chips, plan) ||
+        planFromThermalZones(zones, {ZoneKind::Cpu, ZoneKind::Soc, ZoneKind::Acpi}, plan))
         return done();
     plan = CpuTemperaturePlan{};
-    plan.why = "looked for coretemp, zenpower and k10temp; a board driver's CPU temperature "
-               "(asus_wmi_sensors or asuswmisensors \"CPU Temperature\", asusec \"CPU\", "
-               "dell_smm \"CPU\"); a super-I/O channel read from the CPU (PECI, TSI, SMBUSMASTER "
-               "0, PCH_CPU_TEMP, an it87 PECI or AMD SI channel) or CPUTIN; thermal zones "
-               "x86_pkg_temp, then those of the CPU (cpu*, *core*, cluster*), then soc*, then "
-               "acpitz";
+    plan.why =
+        "looked for coretemp, zenpower and k10temp; a board driver's CPU temperature "
+        "(asus_wmi_sensors or asuswmisensors \"CPU Temperature\", asusec \"CPU\", "
+        "dell_smm \"CPU\"); a super-I/O channel read from the CPU (PECI, TSI, SMBUSMASTER "
+        "0, PCH_CPU_TEMP, an it87 PECI or AMD SI channel) or CPUTIN, after thermal zone "
+        "x86_pkg_temp; then thermal zones of the CPU (cpu*, *core*, cluster*), then soc*, then "
+        "acpitz";
     return done();
 }
 

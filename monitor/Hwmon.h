@@ -74,9 +74,9 @@ ZoneKind zoneKind(const std::string& type);
 // The temperature monitor.conf names (cpu_temp = <chip>/temp<N> or a thermal zone's type);
 // else the CPU's own driver (coretemp "Package id 0", else its hottest core; zenpower/k10temp
 // "Tdie" > "Tctl" > an unlabelled temp1); then a board, EC or laptop driver's CPU temperature;
-// then a super-I/O channel read from the CPU (PECI, TSI, SMBus master) > CPUTIN; then thermal
-// zones x86_pkg_temp > the CPU's own (the hottest when there are several) > the SoC's > acpitz
-// (a board zone, not necessarily the CPU).
+// then thermal zone x86_pkg_temp; then a super-I/O channel read from the CPU (PECI, TSI, SMBus
+// master) > CPUTIN; then thermal zones of the CPU (the hottest when there are several) > the
+// SoC's > acpitz (a board zone, not necessarily the CPU).
 CpuTemperaturePlan planCpuTemperature(const std::vector<ThermalZone>& zones,
                                       const std::vector<HwmonChip>& chips,
                                       const std::string& pin = {});

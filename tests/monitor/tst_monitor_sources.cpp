@@ -440,14 +440,17 @@ private slots:
     }
 
     // With no CPU driver, the super-I/O's channel read from the CPU, then the one beside its
-    // socket, before any thermal zone.
+    // socket, before any thermal zone but the package's own.
     void superIoCpuTemperature()
     {
         Fixture pc(QStringLiteral("intel-nvidia"));
         pc.remove("sys/class/hwmon/hwmon0"); // coretemp not loaded
         Monitor m;
         QCOMPARE(m.initialize(64, pc.config()), 0);
-        QCOMPARE(valueOf(enumerate(m), "CPU Package"), 52.0); // PECI Agent 0, not the zone's 53
+        QCOMPARE(valueOf(enumerate(m), "CPU Package"), 53.0); // x86_pkg_temp: coretemp's sensor
+        pc.remove("sys/class/thermal/thermal_zone1");
+        QCOMPARE(m.initialize(64, pc.config()), 0);
+        QCOMPARE(valueOf(enumerate(m), "CPU Package"), 52.0); // PECI Agent 0, not acpitz
         pc.write("sys/class/hwmon/hwmon1/temp7_label", "AUXTIN3\n");
         QCOMPARE(m.initialize(64, pc.config()), 0);
         QCOMPARE(valueOf(enumerate(m), "CPU Package"), 41.0); // CPUTIN
