@@ -80,6 +80,8 @@ ZOLVEN_ABI_EXPORT std::int32_t ordinal_883()
 ZOLVEN_ABI_EXPORT void ordinal_726()
 {
     monitor().beginPass();
+    for (const auto& news : monitor().takeNews())
+        report(news);
 }
 
 ZOLVEN_ABI_EXPORT void ordinal_749(std::int32_t sensor)

@@ -9,6 +9,7 @@
 
 #include <cctype>
 #include <ctime>
+#include <utility>
 
 namespace zolven::monitor {
 
@@ -305,11 +306,11 @@ void Monitor::lookForLateGpus()
             continue;
         }
         m_tempPinUsed = true;
-        m_catalogue.note({"GPU",
-                          {},
-                          {},
-                          it->adapter.address + " (" + it->adapter.driver +
-                              ") found at a later pass: its driver or NVML became ready"});
+        const std::string found = "GPU at " + it->adapter.address + " (" + it->adapter.driver +
+                                  ") found at a later pass: its driver or NVML became ready";
+        m_catalogue.note({"GPU", {}, {}, found});
+        m_news.push_back(found);
+        m_hasNews = true;
         m_sources.push_back(std::move(src));
         it = m_waiting.erase(it);
     }
@@ -330,6 +331,8 @@ void Monitor::closeSources()
     m_nvmlLibrary.reset();
     m_nvmlAttempts = 0;
     m_waiting.clear();
+    m_news.clear();
+    m_hasNews = false;
     m_passesSinceLook = 0;
     m_looks = 0;
     m_gpuTempPin.clear();
@@ -392,6 +395,15 @@ bool Monitor::readReading(std::int32_t type, std::int32_t sensor, std::int32_t i
         return true;
     r[abi::offs::valid] = 0;
     return false;
+}
+
+std::vector<std::string> Monitor::takeNews()
+{
+    if (!m_hasNews.load(std::memory_order_relaxed))
+        return {};
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_hasNews = false;
+    return std::exchange(m_news, {});
 }
 
 std::vector<std::string> Monitor::messages() const

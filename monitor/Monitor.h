@@ -48,6 +48,9 @@ public:
 
     // Problems met by the last initialise (unreadable record file, NVML not usable, …).
     std::vector<std::string> messages() const;
+    // What passes found since the last call (a GPU whose driver or NVML came late), for the
+    // log; cheap when there is nothing.
+    std::vector<std::string> takeNews();
     const Catalogue& catalogue() const { return m_catalogue; }
 
 private:
@@ -85,6 +88,8 @@ private:
     MonitorConfig m_config;
     int m_nvmlAttempts = 0;
     std::vector<Waiting> m_waiting;
+    std::vector<std::string> m_news;
+    std::atomic<bool> m_hasNews{false};
     int m_passesSinceLook = 0;
     long long m_looks = 0;
     std::string m_gpuTempPin;

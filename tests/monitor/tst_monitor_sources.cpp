@@ -516,6 +516,11 @@ private slots:
         for (int i = 0; i < 6; ++i)
             seen = enumerate(m);
         QCOMPARE(valueOf(seen, "GPU Temperature"), 54.0);
+        const auto news = m.takeNews();
+        QCOMPARE(int(news.size()), 1);
+        QCOMPARE(news[0], std::string("GPU at 0000:03:00.0 (amdgpu) found at a later pass: its "
+                                      "driver or NVML became ready"));
+        QVERIFY(m.takeNews().empty());
         for (int i = 0; i < 12; ++i)
             enumerate(m);
         QCOMPARE(m.catalogue().sensorCount(), before + 1);
