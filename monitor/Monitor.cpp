@@ -314,8 +314,10 @@ void Monitor::lookForLateGpus()
         m_sources.push_back(std::move(src));
         it = m_waiting.erase(it);
     }
-    if (changed)
+    if (changed) {
+        m_recorder.writeNewSensors(m_catalogue);
         m_ready = true;
+    }
 }
 
 void Monitor::closeSources()

@@ -30,12 +30,19 @@ bool Recorder::open(const std::string& path, long long maxPasses, std::string* w
 
 void Recorder::writeSensors(const Catalogue& cat)
 {
+    m_sensorsWritten = 0;
+    writeNewSensors(cat);
+}
+
+void Recorder::writeNewSensors(const Catalogue& cat)
+{
     if (!m_file)
         return;
-    for (std::int32_t i = 0; i < cat.sensorCount(); ++i) {
+    for (std::int32_t i = m_sensorsWritten; i < cat.sensorCount(); ++i) {
         abi::FileSensor s{i, cat.sensor(i).location, cat.sensor(i).name};
         std::fprintf(m_file, "%s\n", abi::formatSensor(s).c_str());
     }
+    m_sensorsWritten = cat.sensorCount();
     std::fflush(m_file);
 }
 

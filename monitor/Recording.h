@@ -28,12 +28,16 @@ public:
     bool open(const std::string& path, long long maxPasses, std::string* why = nullptr);
     bool isOpen() const { return m_file != nullptr; }
     void writeSensors(const Catalogue& catalogue);
+    // Sensors declared after the first ones (a GPU found at a later pass); the file format
+    // takes sensor lines anywhere.
+    void writeNewSensors(const Catalogue& catalogue);
     void writePass(const Catalogue& catalogue);
     void close();
     long long passes() const { return m_passes; }
 
 private:
     std::FILE* m_file = nullptr;
+    std::int32_t m_sensorsWritten = 0;
     long long m_passes = 0;
     long long m_maxPasses = 0;
 };

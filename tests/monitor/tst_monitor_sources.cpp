@@ -501,8 +501,10 @@ private slots:
         const QByteArray bound = pc.read(card + "/uevent");
         QVERIFY(QDir(pc.root()).rename(card + "/hwmon", card + "/hwmon.later"));
         pc.write(card + "/uevent", "PCI_CLASS=30000\nPCI_ID=1002:744C\n");
+        MonitorConfig c = pc.config();
+        c.recordPath = pc.path(QStringLiteral("late.readings")).toStdString();
         Monitor m;
-        QCOMPARE(m.initialize(64, pc.config()), 0);
+        QCOMPARE(m.initialize(64, c), 0);
         const std::int32_t before = m.catalogue().sensorCount();
         for (int i = 0; i < 12; ++i)
             QVERIFY(!findLabel(enumerate(m), "GPU Temperature"));
@@ -524,6 +526,15 @@ private slots:
         for (int i = 0; i < 12; ++i)
             enumerate(m);
         QCOMPARE(m.catalogue().sensorCount(), before + 1);
+        // A recording declares the card when it comes, so that it replays.
+        m.shutdown();
+        const QByteArray recorded = pc.read(QStringLiteral("late.readings"));
+        QVERIFY(recorded.contains("\nS " + QByteArray::number(before) + " 13 GPU: AMD Navi 31"));
+        Monitor replay;
+        MonitorConfig r;
+        r.replayPath = c.recordPath;
+        QCOMPARE(replay.initialize(64, r), 0);
+        QCOMPARE(replay.catalogue().sensorCount(), before + 1);
     }
 
     // NVML that is not ready yet (the driver still loading) is tried again, less and less often.
