@@ -467,6 +467,16 @@ private slots:
         auto seen = enumerate(m);
         QCOMPARE(valueOf(seen, "CPU Package"), 51.0);
         QVERIFY(findLabel(seen, "Graphics GT Temperature", "GPU: thermal zone gpu-thermal"));
+        // What zolven-explain prints as the step that chose it.
+        const auto& choices = m.catalogue().choices();
+        const auto cpuTemp = std::find_if(choices.begin(), choices.end(), [](const Choice& c) {
+            return c.metric == "CPU temperature";
+        });
+        QVERIFY(cpuTemp != choices.end());
+        QCOMPARE(cpuTemp->why,
+                 std::string("no CPU or board driver reports; the hottest of the CPU's "
+                             "thermal zones bigcore0-thermal, bigcore1-thermal, "
+                             "littlecore-thermal"));
         pc.write("sys/class/thermal/thermal_zone0/temp", "40000\n"); // soc
         for (const char* zone : {"thermal_zone1", "thermal_zone2", "thermal_zone3"})
             pc.remove(QStringLiteral("sys/class/thermal/") + zone);
