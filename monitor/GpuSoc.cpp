@@ -95,6 +95,11 @@ std::vector<SocGpuDevice> socGpus(const Roots& roots, const std::vector<ThermalZ
         // compatible string names the IP.
         if (!mentionsGpu(entry) && !mentionsGpu(compatible))
             continue;
+        // Vendor kernels add devfreq devices that vote the GPU's memory bandwidth
+        // ("soc:qcom,gpubw", "kgsl-busmon"): their frequency is the bus's, not the GPU's.
+        const std::string name = lower(entry);
+        if (name.find("bw") != std::string::npos || name.find("bus") != std::string::npos)
+            continue;
         SocGpuDevice d;
         d.name = compatible.empty() ? entry : compatible;
         d.devfreq = dir;
