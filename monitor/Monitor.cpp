@@ -156,6 +156,11 @@ std::unique_ptr<Source> Monitor::discoverAdapter(const hardware::PciDisplayDevic
                                 m_catalogue, tempPin, tempWhy);
     if (!m_nvml)
         return nullptr;
+    if (!tempPin.empty())
+        m_messages.push_back("gpu_temp = " + config.gpuTemp + " in monitor.conf is not used for " +
+                             a.address +
+                             ", an NVIDIA card read through NVML, which gives one "
+                             "temperature");
     hardware::PciAddress want;
     unsigned count = 0;
     if (!m_nvml->pciInfo || !hardware::parsePciAddress(a.address, want) ||
