@@ -14,14 +14,55 @@ Item {
     property bool isNormalbutton: true
     property var onClickedFunction: null
 
+    // Shown for keyboard focus only; a press of the pointer hides it again.
+    readonly property bool focus_ring_shown: activeFocus && priv.by_keys
+    // How far the ring stands out of the control (negative: inside it).
+    property real ring_outset: 2
+
     function onClicked_cb() {
         if (onClickedFunction)
             onClickedFunction()
     }
 
+    // The click's path, for the keyboard and assistive technology as for the pointer.
+    function activate() {
+        // from/to still read the old isActivated; restart so a quick second click turns
+        // back from where the first one was heading.
+        if (!isNormalbutton)
+            action_rotation.restart()
+        isActivated = !isActivated
+        onClicked_cb()
+        console.log("componnet had changed, isActivated", isActivated)
+    }
+
     width: width_root
     height: height_root
     rotation: 90
+
+    activeFocusOnTab: true
+    onActiveFocusChanged: if (activeFocus) priv.by_keys = true
+    Keys.onPressed: function (event) {
+        priv.by_keys = true
+        if (event.key === Qt.Key_Space || event.key === Qt.Key_Return || event.key === Qt.Key_Enter) {
+            activate()
+            event.accepted = true
+        }
+    }
+
+    Accessible.role: Accessible.Button
+    // The role offers the action; the function keeps it from being listed twice.
+    function accessiblePressAction() { activate() }
+
+    // A press of the pointer takes the focus from where the keyboard left it, without a ring.
+    function takePointerFocus() {
+        forceActiveFocus()
+        priv.by_keys = false
+    }
+
+    QtObject {
+        id: priv
+        property bool by_keys: false
+    }
 
     Rectangle {
         anchors.fill: parent
@@ -39,16 +80,17 @@ Item {
         hoverEnabled: true
         onEntered: img_indi.source = root_compo.img_source_enter
         onExited: img_indi.source = root_compo.img_source
-        onPressed: img_indi.source = root_compo.img_source_press
-        onClicked: {
-            // from/to still read the old isActivated; restart so a quick second click turns
-            // back from where the first one was heading.
-            if (!root_compo.isNormalbutton)
-                action_rotation.restart()
-            root_compo.isActivated = !root_compo.isActivated
-            root_compo.onClicked_cb()
-            console.log("componnet had changed, isActivated", root_compo.isActivated)
+        onPressed: {
+            root_compo.takePointerFocus()
+            img_indi.source = root_compo.img_source_press
         }
+        onClicked: root_compo.activate()
+    }
+
+    FocusRing {
+        shown: root_compo.focus_ring_shown
+        outset: root_compo.ring_outset
+        radius: Math.min(width, height) / 2
     }
 
     PropertyAnimation {

@@ -18,6 +18,12 @@ Item {
     property bool isVarReady: false
     property var isSelected: false
 
+    // Said before the tip by a screen reader ("CPU" or "GPU"): the tip alone is ambiguous.
+    property string accessible_prefix: ""
+    // The ring is for keyboard users only: it shows when focus came by Tab or a key, and a
+    // press of the pointer hides it again.
+    readonly property bool focus_ring_shown: activeFocus && priv.by_keys
+
     signal sigOpen
     signal sigClose
 
@@ -41,8 +47,49 @@ Item {
         }
     }
 
+    // The same path as a click of the pointer, for the keyboard and assistive technology.
+    function activate() {
+        state_changed_cb(3)
+        if (typeof function_cb === "function")
+            function_cb()
+    }
+
     width: 300
     height: 200
+
+    activeFocusOnTab: true
+    onActiveFocusChanged: if (activeFocus) priv.by_keys = true
+    Keys.onPressed: function (event) {
+        priv.by_keys = true
+        if (event.key === Qt.Key_Space || event.key === Qt.Key_Return || event.key === Qt.Key_Enter) {
+            activate()
+            event.accepted = true
+        }
+    }
+
+    Accessible.role: Accessible.ListItem
+    Accessible.name: [accessible_prefix, item_tip, item_var, item_unit].filter(function (part) {
+        return part !== ""
+    }).join(" ")
+    Accessible.selectable: true
+    Accessible.selected: isSelected === true
+    Accessible.onPressAction: activate()
+
+    // A press of the pointer takes the focus from where the keyboard left it, without a ring.
+    function takePointerFocus() {
+        forceActiveFocus()
+        priv.by_keys = false
+    }
+
+    QtObject {
+        id: priv
+        property bool by_keys: false
+    }
+
+    FocusRing {
+        shown: root_compo.focus_ring_shown
+        outset: 0
+    }
 
     onSigOpen: {
         isSelected = true
@@ -97,12 +144,11 @@ Item {
             hoverEnabled: true
             onEntered: root_compo.state_changed_cb(1)
             onExited: root_compo.state_changed_cb(0)
-            onPressed: root_compo.state_changed_cb(2)
-            onClicked: {
-                root_compo.state_changed_cb(3)
-                if (typeof root_compo.function_cb === "function")
-                    root_compo.function_cb()
+            onPressed: {
+                root_compo.takePointerFocus()
+                root_compo.state_changed_cb(2)
             }
+            onClicked: root_compo.activate()
         }
     }
 }

@@ -14,6 +14,9 @@ Item {
     property int switch_state: 0
     property var function_cb
 
+    // Shown for keyboard focus only; a press of the pointer hides it again.
+    readonly property bool focus_ring_shown: activeFocus && priv.by_keys
+
     signal syncState(int index_state)
 
     // Same numbering as the metric rows; an "on" knob keeps its colour on hover and leave.
@@ -40,8 +43,33 @@ Item {
         return state === 3 ? end_pos : start_pos
     }
 
+    // The same path as a click of the pointer, for the keyboard and assistive technology.
+    function toggle() {
+        switch_state = switch_state === 3 ? 0 : 3
+        state_changed_cb(3)
+        if (typeof function_cb === "function")
+            function_cb()
+    }
+
     width: 50
     height: 30
+
+    activeFocusOnTab: true
+    onActiveFocusChanged: if (activeFocus) priv.by_keys = true
+    Keys.onPressed: function (event) {
+        priv.by_keys = true
+        if (event.key === Qt.Key_Space || event.key === Qt.Key_Return || event.key === Qt.Key_Enter) {
+            toggle()
+            event.accepted = true
+        }
+    }
+
+    Accessible.role: Accessible.CheckBox
+    Accessible.checkable: true
+    Accessible.checked: switch_state === 3
+    // The role offers both actions; the functions keep them from being listed twice.
+    function accessibleToggleAction() { toggle() }
+    function accessiblePressAction() { toggle() }
 
     onSyncState: function (index_state) {
         switch_state = index_state
@@ -56,9 +84,16 @@ Item {
         switch_anim.restart()
     }
 
+    // A press of the pointer takes the focus from where the keyboard left it, without a ring.
+    function takePointerFocus() {
+        forceActiveFocus()
+        priv.by_keys = false
+    }
+
     QtObject {
         id: priv
         property int shown_state: 0
+        property bool by_keys: false
     }
 
     Rectangle {
@@ -85,13 +120,16 @@ Item {
         hoverEnabled: true
         onEntered: root_compo.state_changed_cb(1)
         onExited: root_compo.state_changed_cb(0)
-        onPressed: root_compo.state_changed_cb(2)
-        onClicked: {
-            root_compo.switch_state = root_compo.switch_state === 3 ? 0 : 3
-            root_compo.state_changed_cb(3)
-            if (typeof root_compo.function_cb === "function")
-                root_compo.function_cb()
+        onPressed: {
+            root_compo.takePointerFocus()
+            root_compo.state_changed_cb(2)
         }
+        onClicked: root_compo.toggle()
+    }
+
+    FocusRing {
+        shown: root_compo.focus_ring_shown
+        radius: height / 2
     }
 
     PropertyAnimation {
