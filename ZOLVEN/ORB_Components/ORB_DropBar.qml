@@ -154,11 +154,6 @@ Item {
         }
     }
 
-    FocusRing {
-        shown: root.focus_ring_shown
-        outset: 0
-    }
-
     // Closed it is 0 high and clips, so its slots get no pointer input.
     Rectangle {
         id: area_popup
@@ -276,6 +271,11 @@ Item {
                 onClicked: root.pick(item_list_2.index)
             }
         }
+    }
+
+    FocusRing {
+        shown: root.focus_ring_shown
+        outset: 0
     }
 
     PropertyAnimation {

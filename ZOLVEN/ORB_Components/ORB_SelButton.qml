@@ -86,10 +86,6 @@ Item {
         property bool by_keys: false
     }
 
-    FocusRing {
-        shown: root_compo.focus_ring_shown
-        outset: 0
-    }
 
     onSigOpen: {
         isSelected = true
@@ -150,5 +146,10 @@ Item {
             }
             onClicked: root_compo.activate()
         }
+    }
+
+    FocusRing {
+        shown: root_compo.focus_ring_shown
+        outset: 0
     }
 }
