@@ -433,9 +433,9 @@ Window {
                     img_source_press: "qrc:/static/assets/icon/icon_indi_p.png"
                     isNormalbutton: false
                     ring_outset: -16
-                    Accessible.name: qsTranslate("access", "收起窗口")
-                    Accessible.checkable: true
-                    Accessible.checked: !root.isExpanded
+                    accessible_name: qsTranslate("access", "收起窗口")
+                    accessible_checkable: true
+                    accessible_checked: !root.isExpanded
                     onClickedFunction: function () {
                         action_expand.restart()
                         root.isExpanded = !root.isExpanded
@@ -560,7 +560,7 @@ Window {
 
         ORB_RotButton {
             objectName: "close_button"
-            Accessible.name: qsTranslate("access", "关闭")
+            accessible_name: qsTranslate("access", "关闭")
             width_root: 30
             height_root: 30
             img_source: "qrc:/static/assets/icon/icon_close_n.png"

@@ -90,7 +90,7 @@ Item {
     Accessible.role: Accessible.ComboBox
     Accessible.name: root.name_tip
     Accessible.description: list_options[index] ?? ""
-    function accessiblePressAction() { toggleList(true) }
+    Accessible.onPressAction: toggleList(true)
 
     // A press of the pointer takes the focus from where the keyboard left it, without a ring.
     function takePointerFocus() {

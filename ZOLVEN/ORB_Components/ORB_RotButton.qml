@@ -14,8 +14,14 @@ Item {
     property bool isNormalbutton: true
     property var onClickedFunction: null
 
+    // What a screen reader is told; a checkable button says whether it is checked.
+    property string accessible_name: ""
+    property bool accessible_checkable: false
+    property bool accessible_checked: false
+    // The item that takes the keyboard focus in the control's place (see access_item).
+    readonly property Item focus_item: access_item
     // Shown for keyboard focus only; a press of the pointer hides it again.
-    readonly property bool focus_ring_shown: activeFocus && priv.by_keys
+    readonly property bool focus_ring_shown: access_item.activeFocus && priv.by_keys
     // How far the ring stands out of the control (negative: inside it).
     property real ring_outset: 2
 
@@ -39,23 +45,9 @@ Item {
     height: height_root
     rotation: 90
 
-    activeFocusOnTab: true
-    onActiveFocusChanged: if (activeFocus) priv.by_keys = true
-    Keys.onPressed: function (event) {
-        priv.by_keys = true
-        if (event.key === Qt.Key_Space || event.key === Qt.Key_Return || event.key === Qt.Key_Enter) {
-            activate()
-            event.accepted = true
-        }
-    }
-
-    Accessible.role: Accessible.Button
-    // The role offers the action; the function keeps it from being listed twice.
-    function accessiblePressAction() { activate() }
-
     // A press of the pointer takes the focus from where the keyboard left it, without a ring.
     function takePointerFocus() {
-        forceActiveFocus()
+        access_item.forceActiveFocus()
         priv.by_keys = false
     }
 
@@ -85,6 +77,32 @@ Item {
             img_indi.source = root_compo.img_source_press
         }
         onClicked: root_compo.activate()
+    }
+
+    // Takes the focus and speaks for the control. It turns back against the control's own
+    // rotation: Qt places a turned item's accessible box from its turned corner, a whole width
+    // away from where it shows.
+    Item {
+        id: access_item
+        anchors.fill: parent
+        rotation: -root_compo.rotation
+
+        activeFocusOnTab: true
+        onActiveFocusChanged: if (activeFocus) priv.by_keys = true
+        Keys.onPressed: function (event) {
+            priv.by_keys = true
+            if (event.key === Qt.Key_Space || event.key === Qt.Key_Return || event.key === Qt.Key_Enter) {
+                root_compo.activate()
+                event.accepted = true
+            }
+        }
+
+        Accessible.role: Accessible.Button
+        Accessible.name: root_compo.accessible_name
+        Accessible.checkable: root_compo.accessible_checkable
+        Accessible.checked: root_compo.accessible_checked
+        // The role offers the action; the function keeps it from being listed twice.
+        function accessiblePressAction() { root_compo.activate() }
     }
 
     FocusRing {

@@ -51,6 +51,14 @@ Item {
             function_cb()
     }
 
+    // Without the pointer there is no leave to take the click's colour off a switch that
+    // went off: the knob shows what the pointer would leave behind.
+    function toggleWithoutPointer() {
+        toggle()
+        if (!ma_main.containsMouse)
+            state_changed_cb(0)
+    }
+
     width: 50
     height: 30
 
@@ -59,7 +67,7 @@ Item {
     Keys.onPressed: function (event) {
         priv.by_keys = true
         if (event.key === Qt.Key_Space || event.key === Qt.Key_Return || event.key === Qt.Key_Enter) {
-            toggle()
+            toggleWithoutPointer()
             event.accepted = true
         }
     }
@@ -68,8 +76,8 @@ Item {
     Accessible.checkable: true
     Accessible.checked: switch_state === 3
     // The role offers both actions; the functions keep them from being listed twice.
-    function accessibleToggleAction() { toggle() }
-    function accessiblePressAction() { toggle() }
+    function accessibleToggleAction() { toggleWithoutPointer() }
+    function accessiblePressAction() { toggleWithoutPointer() }
 
     onSyncState: function (index_state) {
         switch_state = index_state

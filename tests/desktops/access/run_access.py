@@ -195,7 +195,11 @@ def scenario_atspi(scene):
         atspi_tree(pyatspi, app), "list item", r"GPU Usage 88 %")[2])
     one(atspi_tree(pyatspi, app), "label", r"GPU Usage 88 %")
 
-    # Simplified Chinese through its option: every name is said in the new language.
+    # The drop-down's press opens the list: its options show. Simplified Chinese through its
+    # option: every name is said in the new language.
+    do_action(combo[3], "Press")
+    wait_for("the options to show", lambda: all(o[3].getState().contains(pyatspi.STATE_SHOWING)
+                                                 for o in options))
     do_action(options[0][3], "Press")
     wait_setting(scene, "Language", "0")
     wait_for("the names in Simplified Chinese", lambda: any(
@@ -207,6 +211,14 @@ def scenario_atspi(scene):
     one(tree, "push button", "收起窗口")
     check(general(scene) == {"Auto Run": "true", "Show Fah": "true", "Language": "0"},
           f"config.ini: {general(scene)}")
+
+    # The collapse button says the window is collapsed as a checked toggle.
+    collapse = one(tree, "push button", "收起窗口")
+    do_action(collapse[3], "Press")
+    window = scene.main_window()
+    wait_for("the window to fold to its header", lambda: scene.x.geometry(window)[3] == 80)
+    wait_for("the collapse button to be checked",
+             lambda: collapse[3].getState().contains(pyatspi.STATE_CHECKED))
 
 
 # Keyboard ----------------------------------------------------------------------------------

@@ -27,10 +27,13 @@ WindowTestCase {
                 .concat([child("bt_item_setting_boot"), child("bt_item_cf_mode"), child("db_language_setting")])
     }
 
+    // The item that takes a control's focus: the buttons hand it to an inner item.
+    function focusOf(control) { return control.focus_item || control }
+
     function tabTo(target) {
-        for (let i = 0; i < 20 && focused() !== target; ++i)
+        for (let i = 0; i < 20 && focused() !== focusOf(target); ++i)
             keyClick(Qt.Key_Tab)
-        verify(focused() === target, "Tab never reached " + target)
+        verify(focused() === focusOf(target), "Tab never reached " + target)
     }
 
     function test_tabWalksEveryControlBothWays() {
@@ -38,14 +41,14 @@ WindowTestCase {
         const order = tabOrder()
         for (let i = 0; i < order.length; ++i) {
             keyClick(Qt.Key_Tab)
-            verify(focused() === order[i], "Tab step " + i)
+            verify(focused() === focusOf(order[i]), "Tab step " + i)
             verify(order[i].focus_ring_shown, "no ring at step " + i)
         }
         keyClick(Qt.Key_Tab)
-        verify(focused() === order[0], "Tab wraps to the first control")
+        verify(focused() === focusOf(order[0]), "Tab wraps to the first control")
         for (let i = order.length - 1; i >= 0; --i) {
             keyClick(Qt.Key_Backtab)
-            verify(focused() === order[i], "Shift+Tab step " + i)
+            verify(focused() === focusOf(order[i]), "Shift+Tab step " + i)
         }
     }
 
@@ -77,8 +80,11 @@ WindowTestCase {
         sys_controller.clearCalls()
         keyClick(Qt.Key_Space)
         compare(boot.switch_state, 3)
+        verify(Qt.colorEqual(boot.children[1].color, "#FFD243"))
         keyClick(Qt.Key_Return)
         compare(boot.switch_state, 0)
+        // No pointer came, so none leaves: the knob of the switch that went off is white.
+        verify(Qt.colorEqual(boot.children[1].color, "white"))
         compare(sys_controller.callNames(), ["setIsAutoRun", "syncConfFile", "setIsAutoRun", "syncConfFile"])
         compare(sys_controller.argsOf("setIsAutoRun"), ["true", "false"])
 
@@ -144,20 +150,20 @@ WindowTestCase {
     function test_collapseAndExpandFromTheKeyboard() {
         openActive()
         keyClick(Qt.Key_Tab)
-        verify(focused() === child("indi"))
+        verify(focused() === child("indi").focus_item)
         keyClick(Qt.Key_Return)
         compare(win.isExpanded, false)
         tryCompare(win, "height", 80, 3000)
-        compare(child("indi").Accessible.checked, true)
+        compare(child("indi").focus_item.Accessible.checked, true)
         // Collapsed, only the two buttons remain in the Tab chain.
         keyClick(Qt.Key_Tab)
-        verify(focused() === child("close_button"))
+        verify(focused() === child("close_button").focus_item)
         keyClick(Qt.Key_Tab)
-        verify(focused() === child("indi"))
+        verify(focused() === child("indi").focus_item)
         keyClick(Qt.Key_Space)
         compare(win.isExpanded, true)
         tryCompare(win, "height", 800, 3000)
-        compare(child("indi").Accessible.checked, false)
+        compare(child("indi").focus_item.Accessible.checked, false)
     }
 
     // With the mouse nothing shows a ring; a press hides one the keyboard had shown.
@@ -199,9 +205,9 @@ WindowTestCase {
         compare(bar.Accessible.role, Accessible.ComboBox)
         compare(bar.Accessible.name, "语言")
         compare(popup(bar).Accessible.role, Accessible.List)
-        compare(child("close_button").Accessible.role, Accessible.Button)
-        compare(child("close_button").Accessible.name, "关闭")
-        compare(child("indi").Accessible.name, "收起窗口")
+        compare(child("close_button").focus_item.Accessible.role, Accessible.Button)
+        compare(child("close_button").focus_item.Accessible.name, "关闭")
+        compare(child("indi").focus_item.Accessible.name, "收起窗口")
         compare(child("area_bar_center").Accessible.role, Accessible.StaticText)
         compare(child("area_bar_center").Accessible.name, "点击选项显示 SENSOR")
         compare(child("area_connect_indi").Accessible.name, "显示屏未连接")
@@ -214,8 +220,8 @@ WindowTestCase {
         compare(fah.Accessible.name, "Display Fahrenheit")
         compare(bar.Accessible.name, "Language")
         compare(bar.Accessible.description, "English")
-        compare(child("close_button").Accessible.name, "Close")
-        compare(child("indi").Accessible.name, "Collapse Window")
+        compare(child("close_button").focus_item.Accessible.name, "Close")
+        compare(child("indi").focus_item.Accessible.name, "Collapse Window")
         compare(child("area_connect_indi").Accessible.name, "Display Not Connected")
         const names = [0, 1, 2].map(function (n) { return bar.slot(n).Accessible.name })
         compare(names, ["简体中文", "繁体中文", "English"])
