@@ -165,7 +165,7 @@ Item {
         opacity: 0.8
         clip: true
         // Closed, nothing of it shows; hidden, a screen reader knows it too.
-        visible: height > 0
+        visible: height > 0 || root.clicked_ctl
 
         Accessible.role: Accessible.List
         Accessible.name: root.name_tip
