@@ -15,8 +15,7 @@ Item {
     property bool hovered_ctl: false
     property bool clicked_ctl: false
     property var function_cb: null
-    // Shown for keyboard focus only; a press of the pointer hides it again.
-    readonly property bool focus_ring_shown: activeFocus && priv.by_keys
+    readonly property bool focus_ring_shown: ring.shown
 
     function pick(option_index) {
         // The slot is about to close under the keyboard focus: give it back to the bar.
@@ -73,11 +72,8 @@ Item {
     height: parent ? parent.height : 0
 
     activeFocusOnTab: true
-    onActiveFocusChanged: if (activeFocus) priv.by_keys = true
     Keys.onPressed: function (event) {
-        priv.by_keys = true
-        if (event.key === Qt.Key_Space || event.key === Qt.Key_Return || event.key === Qt.Key_Enter
-                || (event.key === Qt.Key_Escape && root.clicked_ctl)) {
+        if (ring.keyPressed(event) || (event.key === Qt.Key_Escape && root.clicked_ctl)) {
             toggleList(true)
             event.accepted = true
         }
@@ -91,17 +87,6 @@ Item {
     Accessible.name: root.name_tip
     Accessible.description: list_options[index] ?? ""
     Accessible.onPressAction: toggleList(true)
-
-    // A press of the pointer takes the focus from where the keyboard left it, without a ring.
-    function takePointerFocus() {
-        forceActiveFocus()
-        priv.by_keys = false
-    }
-
-    QtObject {
-        id: priv
-        property bool by_keys: false
-    }
 
     Rectangle {
         id: main_area
@@ -149,7 +134,7 @@ Item {
                 root.hovered_ctl = !root.hovered_ctl
                 anim_hovered.restart()
             }
-            onPressed: root.takePointerFocus()
+            onPressed: ring.pointerPressed()
             onClicked: root.toggleList(false)
         }
     }
@@ -274,7 +259,7 @@ Item {
     }
 
     FocusRing {
-        shown: root.focus_ring_shown
+        id: ring
         outset: 0
     }
 

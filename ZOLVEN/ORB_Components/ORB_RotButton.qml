@@ -20,8 +20,7 @@ Item {
     property bool accessible_checked: false
     // The item that takes the keyboard focus in the control's place (see access_item).
     readonly property Item focus_item: access_item
-    // Shown for keyboard focus only; a press of the pointer hides it again.
-    readonly property bool focus_ring_shown: access_item.activeFocus && priv.by_keys
+    readonly property bool focus_ring_shown: ring.shown
     // How far the ring stands out of the control (negative: inside it).
     property real ring_outset: 2
 
@@ -45,17 +44,6 @@ Item {
     height: height_root
     rotation: 90
 
-    // A press of the pointer takes the focus from where the keyboard left it, without a ring.
-    function takePointerFocus() {
-        access_item.forceActiveFocus()
-        priv.by_keys = false
-    }
-
-    QtObject {
-        id: priv
-        property bool by_keys: false
-    }
-
     Rectangle {
         anchors.fill: parent
         color: "transparent"
@@ -73,7 +61,7 @@ Item {
         onEntered: img_indi.source = root_compo.img_source_enter
         onExited: img_indi.source = root_compo.img_source
         onPressed: {
-            root_compo.takePointerFocus()
+            ring.pointerPressed()
             img_indi.source = root_compo.img_source_press
         }
         onClicked: root_compo.activate()
@@ -88,10 +76,8 @@ Item {
         rotation: -root_compo.rotation
 
         activeFocusOnTab: true
-        onActiveFocusChanged: if (activeFocus) priv.by_keys = true
         Keys.onPressed: function (event) {
-            priv.by_keys = true
-            if (event.key === Qt.Key_Space || event.key === Qt.Key_Return || event.key === Qt.Key_Enter) {
+            if (ring.keyPressed(event)) {
                 root_compo.activate()
                 event.accepted = true
             }
@@ -106,7 +92,8 @@ Item {
     }
 
     FocusRing {
-        shown: root_compo.focus_ring_shown
+        id: ring
+        focus_owner: access_item
         outset: root_compo.ring_outset
         radius: Math.min(width, height) / 2
     }

@@ -20,9 +20,7 @@ Item {
 
     // Said before the tip by a screen reader ("CPU" or "GPU"): the tip alone is ambiguous.
     property string accessible_prefix: ""
-    // The ring is for keyboard users only: it shows when focus came by Tab or a key, and a
-    // press of the pointer hides it again.
-    readonly property bool focus_ring_shown: activeFocus && priv.by_keys
+    readonly property bool focus_ring_shown: ring.shown
 
     signal sigOpen
     signal sigClose
@@ -58,10 +56,8 @@ Item {
     height: 200
 
     activeFocusOnTab: true
-    onActiveFocusChanged: if (activeFocus) priv.by_keys = true
     Keys.onPressed: function (event) {
-        priv.by_keys = true
-        if (event.key === Qt.Key_Space || event.key === Qt.Key_Return || event.key === Qt.Key_Enter) {
+        if (ring.keyPressed(event)) {
             activate()
             event.accepted = true
         }
@@ -74,17 +70,6 @@ Item {
     Accessible.selectable: true
     Accessible.selected: isSelected === true
     Accessible.onPressAction: activate()
-
-    // A press of the pointer takes the focus from where the keyboard left it, without a ring.
-    function takePointerFocus() {
-        forceActiveFocus()
-        priv.by_keys = false
-    }
-
-    QtObject {
-        id: priv
-        property bool by_keys: false
-    }
 
 
     onSigOpen: {
@@ -141,7 +126,7 @@ Item {
             onEntered: root_compo.state_changed_cb(1)
             onExited: root_compo.state_changed_cb(0)
             onPressed: {
-                root_compo.takePointerFocus()
+                ring.pointerPressed()
                 root_compo.state_changed_cb(2)
             }
             onClicked: root_compo.activate()
@@ -149,7 +134,7 @@ Item {
     }
 
     FocusRing {
-        shown: root_compo.focus_ring_shown
+        id: ring
         outset: 0
     }
 }

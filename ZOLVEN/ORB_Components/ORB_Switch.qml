@@ -14,8 +14,7 @@ Item {
     property int switch_state: 0
     property var function_cb
 
-    // Shown for keyboard focus only; a press of the pointer hides it again.
-    readonly property bool focus_ring_shown: activeFocus && priv.by_keys
+    readonly property bool focus_ring_shown: ring.shown
 
     signal syncState(int index_state)
 
@@ -63,10 +62,8 @@ Item {
     height: 30
 
     activeFocusOnTab: true
-    onActiveFocusChanged: if (activeFocus) priv.by_keys = true
     Keys.onPressed: function (event) {
-        priv.by_keys = true
-        if (event.key === Qt.Key_Space || event.key === Qt.Key_Return || event.key === Qt.Key_Enter) {
+        if (ring.keyPressed(event)) {
             toggleWithoutPointer()
             event.accepted = true
         }
@@ -92,16 +89,9 @@ Item {
         switch_anim.restart()
     }
 
-    // A press of the pointer takes the focus from where the keyboard left it, without a ring.
-    function takePointerFocus() {
-        forceActiveFocus()
-        priv.by_keys = false
-    }
-
     QtObject {
         id: priv
         property int shown_state: 0
-        property bool by_keys: false
     }
 
     Rectangle {
@@ -129,14 +119,14 @@ Item {
         onEntered: root_compo.state_changed_cb(1)
         onExited: root_compo.state_changed_cb(0)
         onPressed: {
-            root_compo.takePointerFocus()
+            ring.pointerPressed()
             root_compo.state_changed_cb(2)
         }
         onClicked: root_compo.toggle()
     }
 
     FocusRing {
-        shown: root_compo.focus_ring_shown
+        id: ring
         radius: height / 2
     }
 
