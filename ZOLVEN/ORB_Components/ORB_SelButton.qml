@@ -71,7 +71,6 @@ Item {
     Accessible.selected: isSelected === true
     Accessible.onPressAction: activate()
 
-
     onSigOpen: {
         isSelected = true
         state_changed_cb(3)
