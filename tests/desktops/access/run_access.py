@@ -143,7 +143,7 @@ def scenario_atspi(scene):
     os.environ.update(bus.env)
     import pyatspi  # noqa: E402 - reads the bus address at import
 
-    app = wait_for("ZOLVEN on the accessibility bus", lambda: find_app(pyatspi))
+    app = wait_for("ZOLVEN on the accessibility bus", lambda: find_app(pyatspi), timeout=60)
 
     def tree_with_rows():
         tree = atspi_tree(pyatspi, app)
@@ -151,7 +151,7 @@ def scenario_atspi(scene):
         # The rows fill in as the readings arrive.
         return tree if all(re.fullmatch(n, r[1]) for n, r in zip(ROW_NAMES, rows)) \
             and len(rows) == 9 else None
-    tree = wait_for("the nine rows with their readings", tree_with_rows)
+    tree = wait_for("the nine rows with their readings", tree_with_rows, timeout=60)
     with open(os.path.join(scene.artifacts, "tree.txt"), "w", encoding="utf-8") as f:
         for role, name, states, _ in tree:
             f.write(f"{role} | {name} | {' '.join(sorted(states))}\n")
@@ -245,7 +245,7 @@ def scenario_keyboard(scene):
     scene.window_shot("focus-autostart")
     os.environ.update(bus.env)
     import pyatspi  # noqa: E402 - reads the bus address at import
-    app = wait_for("ZOLVEN on the accessibility bus", lambda: find_app(pyatspi))
+    app = wait_for("ZOLVEN on the accessibility bus", lambda: find_app(pyatspi), timeout=60)
     wait_for("the autostart switch to have the focus", lambda: "focused" in one(
         atspi_tree(pyatspi, app), "check box", "Autostart")[2])
     keys(scene, "space")
