@@ -23,6 +23,7 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(ROOT, "tools", "harness"))
 
 from zolven_harness.basics import Failure, check, stop_process, wait_for  # noqa: E402
+from zolven_harness.program import Program  # noqa: E402
 from zolven_harness.scene import Scene  # noqa: E402
 
 FIXTURE = os.path.join(ROOT, "tests", "e2e", "fixtures", "desktop.readings")
@@ -73,12 +74,11 @@ class SessionBus:
         self._log.close()
 
 
-def start(scene, bus, label="zolven", env=None):
+def start(scene, bus):
     """The program on the private bus, publishing its accessibility tree; its window shown."""
-    extra = dict(bus.env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", **(env or {}))
-    from zolven_harness.program import Program
-    program = Program(scene.app, scene.x, os.path.join(scene.artifacts, f"{label}.log"), env=extra)
-    program.label = label
+    env = dict(bus.env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+    program = Program(scene.app, scene.x, os.path.join(scene.artifacts, "zolven.log"), env=env)
+    program.label = "zolven"
     scene.programs.append(program)
     program.wait_line("[setIndexLanguage]")
     scene.show_window()
