@@ -165,6 +165,12 @@ Window {
             showMinimized()
     }
 
+    // Escape puts the window away as its close button does.
+    Shortcut {
+        sequence: "Escape"
+        onActivated: root.putAway()
+    }
+
     FontLoader {
         id: font_black
         source: "qrc:/static/assets/font/SourceHanSansOLD-Heavy-2.otf"
@@ -331,6 +337,9 @@ Window {
                 pressedX = mouse.x
                 pressedY = mouse.y
                 moveHandedOver = false
+                // A press on no control ends the keyboard's focus, ring and all.
+                if (root.activeFocusItem && root.activeFocusItem !== root.contentItem)
+                    root.activeFocusItem.focus = false
             }
             onPositionChanged: function (mouse) {
                 if (!root.can_place_window) {
@@ -377,10 +386,15 @@ Window {
 
         Item {
             id: area_connect_indi
+            objectName: "area_connect_indi"
             width: 80
             height: 80
             anchors.left: parent.left
             anchors.top: parent.top
+
+            Accessible.role: Accessible.StaticText
+            Accessible.name: root.isConnected ? qsTranslate("access", "显示屏已连接")
+                                              : qsTranslate("access", "显示屏未连接")
 
             Rectangle {
                 id: connect_indi
@@ -418,6 +432,10 @@ Window {
                     img_source_enter: "qrc:/static/assets/icon/icon_indi_h.png"
                     img_source_press: "qrc:/static/assets/icon/icon_indi_p.png"
                     isNormalbutton: false
+                    ring_outset: -16
+                    accessible_name: qsTranslate("access", "收起窗口")
+                    accessible_checkable: true
+                    accessible_checked: !root.isExpanded
                     onClickedFunction: function () {
                         action_expand.restart()
                         root.isExpanded = !root.isExpanded
@@ -439,6 +457,11 @@ Window {
 
         Rectangle {
             id: area_bar_center
+            objectName: "area_bar_center"
+            Accessible.role: Accessible.StaticText
+            Accessible.name: [root.tip_center_bar, root.var_center_bar, main_show_unit.text].filter(function (part) {
+                return part !== ""
+            }).join(" ")
             anchors.left: area_connect_indi.right
             anchors.right: bar_drop_indi.left
             anchors.top: parent.top
@@ -537,6 +560,7 @@ Window {
 
         ORB_RotButton {
             objectName: "close_button"
+            accessible_name: qsTranslate("access", "关闭")
             width_root: 30
             height_root: 30
             img_source: "qrc:/static/assets/icon/icon_close_n.png"
@@ -551,6 +575,8 @@ Window {
     Item {
         id: area_cpu
         objectName: "area_cpu"
+        // Collapsed, it lies outside the window: out of the Tab chain too.
+        enabled: root.isExpanded
         anchors.top: area_close_button.bottom
         anchors.horizontalCenter: parent.horizontalCenter
         width: root.width * 0.85
@@ -601,6 +627,8 @@ Window {
 
         Column {
             id: area_info_cpu
+            Accessible.role: Accessible.List
+            Accessible.name: (tip_cpu.text + " " + root.name_cpu).trim()
             anchors.fill: parent
             anchors.leftMargin: 10
             anchors.rightMargin: 10
@@ -609,6 +637,7 @@ Window {
 
             ORB_SelButton {
                 id: item_cpu_temp
+                accessible_prefix: qsTr("CPU")
                 width: parent.width
                 height: area_info_cpu.height * 0.25
                 fontSize: 14
@@ -621,6 +650,7 @@ Window {
             }
             ORB_SelButton {
                 id: item_cpu_clock
+                accessible_prefix: qsTr("CPU")
                 width: parent.width
                 height: area_info_cpu.height * 0.25
                 fontSize: 14
@@ -633,6 +663,7 @@ Window {
             }
             ORB_SelButton {
                 id: item_cpu_usage
+                accessible_prefix: qsTr("CPU")
                 width: parent.width
                 height: area_info_cpu.height * 0.25
                 fontSize: 14
@@ -645,6 +676,7 @@ Window {
             }
             ORB_SelButton {
                 id: item_cpu_fan
+                accessible_prefix: qsTr("CPU")
                 width: parent.width
                 height: area_info_cpu.height * 0.25
                 fontSize: 14
@@ -661,6 +693,8 @@ Window {
     Item {
         id: area_gpu
         objectName: "area_gpu"
+        // Collapsed, it lies outside the window: out of the Tab chain too.
+        enabled: root.isExpanded
         anchors.top: area_cpu.bottom
         anchors.topMargin: 20
         anchors.horizontalCenter: parent.horizontalCenter
@@ -712,6 +746,8 @@ Window {
 
         Column {
             id: area_info_gpu
+            Accessible.role: Accessible.List
+            Accessible.name: (tip_gpu.text + " " + root.name_gpu).trim()
             anchors.fill: parent
             anchors.leftMargin: 10
             anchors.rightMargin: 10
@@ -720,6 +756,7 @@ Window {
 
             ORB_SelButton {
                 id: item_gpu_temp
+                accessible_prefix: qsTr("GPU")
                 width: parent.width
                 height: area_info_gpu.height * 0.20
                 fontSize: 14
@@ -732,6 +769,7 @@ Window {
             }
             ORB_SelButton {
                 id: item_gpu_clock
+                accessible_prefix: qsTr("GPU")
                 width: parent.width
                 height: area_info_gpu.height * 0.20
                 fontSize: 14
@@ -744,6 +782,7 @@ Window {
             }
             ORB_SelButton {
                 id: item_gpu_usage
+                accessible_prefix: qsTr("GPU")
                 width: parent.width
                 height: area_info_gpu.height * 0.20
                 fontSize: 14
@@ -756,6 +795,7 @@ Window {
             }
             ORB_SelButton {
                 id: item_gpu_fan
+                accessible_prefix: qsTr("GPU")
                 width: parent.width
                 height: area_info_gpu.height * 0.20
                 fontSize: 14
@@ -768,6 +808,7 @@ Window {
             }
             ORB_SelButton {
                 id: item_gpu_ram
+                accessible_prefix: qsTr("GPU")
                 width: parent.width
                 height: area_info_gpu.height * 0.20
                 fontSize: 14
@@ -785,6 +826,8 @@ Window {
     Item {
         id: area_setting
         objectName: "area_setting"
+        // Collapsed, it lies outside the window: out of the Tab chain too.
+        enabled: root.isExpanded
         anchors.top: area_gpu.bottom
         anchors.topMargin: 20
         anchors.horizontalCenter: parent.horizontalCenter
@@ -811,6 +854,7 @@ Window {
             ORB_Switch {
                 id: bt_item_setting_boot
                 objectName: "bt_item_setting_boot"
+                Accessible.name: tip_item_setting_boot.text
                 width: 60
                 height: 30
                 anchors.right: parent.right
@@ -848,6 +892,7 @@ Window {
             ORB_Switch {
                 id: bt_item_cf_mode
                 objectName: "bt_item_cf_mode"
+                Accessible.name: tip_item_cf_mode.text
                 width: 60
                 height: 30
                 anchors.right: parent.right

@@ -19,8 +19,8 @@ qt_add_resources(zolven_ui zolven_assets
 )
 
 # The catalogues are compiled by lrelease at build time into :/i18n/i18n/<name>.qm. lupdate is
-# never part of the build: the .ts sources come from tools/artwork/make_catalogues.py and must
-# hold exactly the context "main".
+# never part of the build: the .ts sources come from tools/artwork/make_catalogues.py and hold
+# exactly the context "main" and, for screen readers, the context "access".
 qt_add_translations(zolven_ui
     TS_FILES
         ${CMAKE_SOURCE_DIR}/i18n/i18n/zh_CN.ts

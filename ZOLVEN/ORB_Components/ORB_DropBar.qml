@@ -15,8 +15,12 @@ Item {
     property bool hovered_ctl: false
     property bool clicked_ctl: false
     property var function_cb: null
+    readonly property bool focus_ring_shown: ring.shown
 
     function pick(option_index) {
+        // The slot is about to close under the keyboard focus: give it back to the bar.
+        if (optionFocused())
+            root.forceActiveFocus()
         root.index = option_index
         root.clicked_ctl = !root.clicked_ctl
         anim_expand.restart()
@@ -24,8 +28,65 @@ Item {
             root.function_cb()
     }
 
+    // Opens or closes the list as a click on the bar does. From the keyboard, the current
+    // option takes the focus, so the arrows start from it and a screen reader names it.
+    function toggleList(from_keys) {
+        root.clicked_ctl = !root.clicked_ctl
+        anim_expand.restart()
+        if (!root.clicked_ctl) {
+            if (optionFocused())
+                root.forceActiveFocus()
+        } else if (from_keys) {
+            slot(root.index).forceActiveFocus()
+        }
+    }
+
+    function optionFocused() {
+        return item_list_0.activeFocus || item_list_1.activeFocus || item_list_2.activeFocus
+    }
+
+    function slot(n) {
+        return [item_list_0, item_list_1, item_list_2][n]
+    }
+
+    // Keys of a focused option: the list opens upward, so Up goes to the next option.
+    function optionKey(n, event) {
+        let to = -1
+        if (event.key === Qt.Key_Up)
+            to = Math.min(n + 1, list_options.length - 1, 2)
+        else if (event.key === Qt.Key_Down)
+            to = Math.max(n - 1, 0)
+        if (to >= 0) {
+            slot(to).forceActiveFocus()
+        } else if (event.key === Qt.Key_Space || event.key === Qt.Key_Return || event.key === Qt.Key_Enter) {
+            pick(n)
+        } else if (event.key === Qt.Key_Escape || event.key === Qt.Key_Tab || event.key === Qt.Key_Backtab) {
+            toggleList(true)
+        } else {
+            return
+        }
+        event.accepted = true
+    }
+
     width: parent ? parent.width : 0
     height: parent ? parent.height : 0
+
+    activeFocusOnTab: true
+    Keys.onPressed: function (event) {
+        if (ring.keyPressed(event) || (event.key === Qt.Key_Escape && root.clicked_ctl)) {
+            toggleList(true)
+            event.accepted = true
+        }
+    }
+    // An open list takes Escape before the window's own shortcut does.
+    Keys.onShortcutOverride: function (event) {
+        event.accepted = event.key === Qt.Key_Escape && root.clicked_ctl
+    }
+
+    Accessible.role: Accessible.ComboBox
+    Accessible.name: root.name_tip
+    Accessible.description: list_options[index] ?? ""
+    Accessible.onPressAction: toggleList(true)
 
     Rectangle {
         id: main_area
@@ -73,10 +134,8 @@ Item {
                 root.hovered_ctl = !root.hovered_ctl
                 anim_hovered.restart()
             }
-            onClicked: {
-                root.clicked_ctl = !root.clicked_ctl
-                anim_expand.restart()
-            }
+            onPressed: ring.pointerPressed()
+            onClicked: root.toggleList(false)
         }
     }
 
@@ -90,10 +149,23 @@ Item {
         color: "black"
         opacity: 0.8
         clip: true
+        // Closed, nothing of it shows; hidden, a screen reader knows it too.
+        visible: height > 0 || root.clicked_ctl
+
+        Accessible.role: Accessible.List
+        Accessible.name: root.name_tip
 
         Item {
             id: item_list_0
             property int index: 0
+
+            Accessible.role: Accessible.ListItem
+            Accessible.name: item_text_0.text
+            Accessible.selectable: true
+            Accessible.selected: root.index === index
+            Accessible.onPressAction: root.pick(index)
+            Keys.onPressed: function (event) { root.optionKey(index, event) }
+            Keys.onShortcutOverride: function (event) { event.accepted = event.key === Qt.Key_Escape }
             anchors.bottom: parent.bottom
             width: parent.width
             height: root.list_item_height
@@ -106,14 +178,13 @@ Item {
                 font.letterSpacing: 4
                 font.family: root.font_list_item
                 font.pixelSize: 16
-                color: "white"
+                color: ma_item_0.containsMouse || item_list_0.activeFocus ? "yellow" : "white"
             }
 
             MouseArea {
+                id: ma_item_0
                 anchors.fill: parent
                 hoverEnabled: true
-                onEntered: item_text_0.color = "yellow"
-                onExited: item_text_0.color = "white"
                 onClicked: root.pick(item_list_0.index)
             }
         }
@@ -121,6 +192,14 @@ Item {
         Item {
             id: item_list_1
             property int index: 1
+
+            Accessible.role: Accessible.ListItem
+            Accessible.name: item_text_1.text
+            Accessible.selectable: true
+            Accessible.selected: root.index === index
+            Accessible.onPressAction: root.pick(index)
+            Keys.onPressed: function (event) { root.optionKey(index, event) }
+            Keys.onShortcutOverride: function (event) { event.accepted = event.key === Qt.Key_Escape }
             anchors.bottom: item_list_0.top
             width: parent.width
             height: root.list_item_height
@@ -133,14 +212,13 @@ Item {
                 font.letterSpacing: 4
                 font.family: root.font_list_item
                 font.pixelSize: 16
-                color: "white"
+                color: ma_item_1.containsMouse || item_list_1.activeFocus ? "yellow" : "white"
             }
 
             MouseArea {
+                id: ma_item_1
                 anchors.fill: parent
                 hoverEnabled: true
-                onEntered: item_text_1.color = "yellow"
-                onExited: item_text_1.color = "white"
                 onClicked: root.pick(item_list_1.index)
             }
         }
@@ -148,6 +226,14 @@ Item {
         Item {
             id: item_list_2
             property int index: 2
+
+            Accessible.role: Accessible.ListItem
+            Accessible.name: item_text_2.text
+            Accessible.selectable: true
+            Accessible.selected: root.index === index
+            Accessible.onPressAction: root.pick(index)
+            Keys.onPressed: function (event) { root.optionKey(index, event) }
+            Keys.onShortcutOverride: function (event) { event.accepted = event.key === Qt.Key_Escape }
             anchors.bottom: item_list_1.top
             width: parent.width
             height: root.list_item_height
@@ -160,17 +246,21 @@ Item {
                 font.letterSpacing: 4
                 font.family: root.font_list_item
                 font.pixelSize: 16
-                color: "white"
+                color: ma_item_2.containsMouse || item_list_2.activeFocus ? "yellow" : "white"
             }
 
             MouseArea {
+                id: ma_item_2
                 anchors.fill: parent
                 hoverEnabled: true
-                onEntered: item_text_2.color = "yellow"
-                onExited: item_text_2.color = "white"
                 onClicked: root.pick(item_list_2.index)
             }
         }
+    }
+
+    FocusRing {
+        id: ring
+        outset: 0
     }
 
     PropertyAnimation {

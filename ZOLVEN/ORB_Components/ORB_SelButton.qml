@@ -18,6 +18,10 @@ Item {
     property bool isVarReady: false
     property var isSelected: false
 
+    // Said before the tip by a screen reader ("CPU" or "GPU"): the tip alone is ambiguous.
+    property string accessible_prefix: ""
+    readonly property bool focus_ring_shown: ring.shown
+
     signal sigOpen
     signal sigClose
 
@@ -41,8 +45,31 @@ Item {
         }
     }
 
+    // The same path as a click of the pointer, for the keyboard and assistive technology.
+    function activate() {
+        state_changed_cb(3)
+        if (typeof function_cb === "function")
+            function_cb()
+    }
+
     width: 300
     height: 200
+
+    activeFocusOnTab: true
+    Keys.onPressed: function (event) {
+        if (ring.keyPressed(event)) {
+            activate()
+            event.accepted = true
+        }
+    }
+
+    Accessible.role: Accessible.ListItem
+    Accessible.name: [accessible_prefix, item_tip, item_var, item_unit].filter(function (part) {
+        return part !== ""
+    }).join(" ")
+    Accessible.selectable: true
+    Accessible.selected: isSelected === true
+    Accessible.onPressAction: activate()
 
     onSigOpen: {
         isSelected = true
@@ -97,12 +124,16 @@ Item {
             hoverEnabled: true
             onEntered: root_compo.state_changed_cb(1)
             onExited: root_compo.state_changed_cb(0)
-            onPressed: root_compo.state_changed_cb(2)
-            onClicked: {
-                root_compo.state_changed_cb(3)
-                if (typeof root_compo.function_cb === "function")
-                    root_compo.function_cb()
+            onPressed: {
+                ring.pointerPressed()
+                root_compo.state_changed_cb(2)
             }
+            onClicked: root_compo.activate()
         }
+    }
+
+    FocusRing {
+        id: ring
+        outset: 0
     }
 }

@@ -14,6 +14,8 @@ Item {
     property int switch_state: 0
     property var function_cb
 
+    readonly property bool focus_ring_shown: ring.shown
+
     signal syncState(int index_state)
 
     // Same numbering as the metric rows; an "on" knob keeps its colour on hover and leave.
@@ -40,8 +42,39 @@ Item {
         return state === 3 ? end_pos : start_pos
     }
 
+    // The same path as a click of the pointer, for the keyboard and assistive technology.
+    function toggle() {
+        switch_state = switch_state === 3 ? 0 : 3
+        state_changed_cb(3)
+        if (typeof function_cb === "function")
+            function_cb()
+    }
+
+    // Without the pointer there is no leave to take the click's colour off a switch that
+    // went off: the knob shows what the pointer would leave behind.
+    function toggleWithoutPointer() {
+        toggle()
+        if (!ma_main.containsMouse)
+            state_changed_cb(0)
+    }
+
     width: 50
     height: 30
+
+    activeFocusOnTab: true
+    Keys.onPressed: function (event) {
+        if (ring.keyPressed(event)) {
+            toggleWithoutPointer()
+            event.accepted = true
+        }
+    }
+
+    Accessible.role: Accessible.CheckBox
+    Accessible.checkable: true
+    Accessible.checked: switch_state === 3
+    // The role offers both actions; the functions keep them from being listed twice.
+    function accessibleToggleAction() { toggleWithoutPointer() }
+    function accessiblePressAction() { toggleWithoutPointer() }
 
     onSyncState: function (index_state) {
         switch_state = index_state
@@ -85,13 +118,16 @@ Item {
         hoverEnabled: true
         onEntered: root_compo.state_changed_cb(1)
         onExited: root_compo.state_changed_cb(0)
-        onPressed: root_compo.state_changed_cb(2)
-        onClicked: {
-            root_compo.switch_state = root_compo.switch_state === 3 ? 0 : 3
-            root_compo.state_changed_cb(3)
-            if (typeof root_compo.function_cb === "function")
-                root_compo.function_cb()
+        onPressed: {
+            ring.pointerPressed()
+            root_compo.state_changed_cb(2)
         }
+        onClicked: root_compo.toggle()
+    }
+
+    FocusRing {
+        id: ring
+        radius: height / 2
     }
 
     PropertyAnimation {

@@ -56,4 +56,23 @@
         <translation>語言</translation>
     </message>
 </context>
+<context>
+    <name>access</name>
+    <message>
+        <source>关闭</source>
+        <translation>關閉</translation>
+    </message>
+    <message>
+        <source>收起窗口</source>
+        <translation>收起窗口</translation>
+    </message>
+    <message>
+        <source>显示屏已连接</source>
+        <translation>顯示屏已連接</translation>
+    </message>
+    <message>
+        <source>显示屏未连接</source>
+        <translation>顯示屏未連接</translation>
+    </message>
+</context>
 </TS>

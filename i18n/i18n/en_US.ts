@@ -56,4 +56,23 @@
         <translation>Language</translation>
     </message>
 </context>
+<context>
+    <name>access</name>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>收起窗口</source>
+        <translation>Collapse Window</translation>
+    </message>
+    <message>
+        <source>显示屏已连接</source>
+        <translation>Display Connected</translation>
+    </message>
+    <message>
+        <source>显示屏未连接</source>
+        <translation>Display Not Connected</translation>
+    </message>
+</context>
 </TS>

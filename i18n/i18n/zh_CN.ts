@@ -56,4 +56,23 @@
         <translation>语言</translation>
     </message>
 </context>
+<context>
+    <name>access</name>
+    <message>
+        <source>关闭</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>收起窗口</source>
+        <translation>收起窗口</translation>
+    </message>
+    <message>
+        <source>显示屏已连接</source>
+        <translation>显示屏已连接</translation>
+    </message>
+    <message>
+        <source>显示屏未连接</source>
+        <translation>显示屏未连接</translation>
+    </message>
+</context>
 </TS>

@@ -33,6 +33,14 @@ const Message kMessages[] = {
     {"华氏度显示", "Display Fahrenheit", "华氏度显示", "華氏度顯示"},
     {"语言", "Language", "语言", "語言"},
 };
+
+// The names only a screen reader says, in their own context beside "main".
+const Message kAccessMessages[] = {
+    {"关闭", "Close", "关闭", "關閉"},
+    {"收起窗口", "Collapse Window", "收起窗口", "收起窗口"},
+    {"显示屏已连接", "Display Connected", "显示屏已连接", "顯示屏已連接"},
+    {"显示屏未连接", "Display Not Connected", "显示屏未连接", "顯示屏未連接"},
+};
 // clang-format on
 
 const char* const kFonts[] = {
@@ -262,6 +270,12 @@ void TestResources::catalogues()
         // An empty result means the message is missing: identical translations must stay.
         QCOMPARE(translator.translate("main", m.source), QString::fromUtf8(expected));
         QVERIFY(translator.translate("ORB_SelButton", m.source).isEmpty());
+        QVERIFY(translator.translate("access", m.source).isEmpty());
+    }
+    for (const Message& m : kAccessMessages) {
+        const char* expected = column == 0 ? m.en : column == 1 ? m.zh : m.ct;
+        QCOMPARE(translator.translate("access", m.source), QString::fromUtf8(expected));
+        QVERIFY(translator.translate("main", m.source).isEmpty());
     }
 }
 

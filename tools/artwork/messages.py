@@ -21,6 +21,15 @@ MESSAGES = [
     ("语言", "Language", "语言", "語言"),
 ]
 
+# What only a screen reader says, in a context of its own ("access") beside "main": the window
+# never draws these, so the fonts need not hold them.
+ACCESS_MESSAGES = [
+    ("关闭", "Close", "关闭", "關閉"),
+    ("收起窗口", "Collapse Window", "收起窗口", "收起窗口"),
+    ("显示屏已连接", "Display Connected", "显示屏已连接", "顯示屏已連接"),
+    ("显示屏未连接", "Display Not Connected", "显示屏未连接", "顯示屏未連接"),
+]
+
 # catalogue file stem -> (language tag written into the file, column in MESSAGES)
 CATALOGUES = {
     "zh_CN": ("zh_CN", 2),

@@ -119,6 +119,21 @@ def take(scene, out):
     time.sleep(0.3)
     shot("row-selected-en")
 
+    # The keyboard's focus ring. The click on the GPU clock row gave it the focus (without a
+    # ring), so Tab goes on from there: the GPU usage row, then the autostart switch.
+    x.run(["xdotool", "windowfocus", "--sync", win.id])
+
+    def tab(times):
+        for _ in range(times):
+            x.run(["xdotool", "key", "Tab"])
+            time.sleep(0.15)
+        time.sleep(0.4)
+
+    tab(1)
+    shot("focus-row-en")
+    tab(3)
+    shot("focus-switch-en")
+
     # The language list opens upward; "简体中文" is the slot nearest the bar.
     before = scene.grab(SETTINGS_AREA)
     click(LANGUAGE_BAR)
