@@ -15,6 +15,15 @@ Window {
     title: "ZOLVEN"
     color: "Transparent"
     flags: Qt.FramelessWindowHint | Qt.Window
+    // Equal limits tell tiling compositors (sway, i3, Hyprland) to float the card at its own
+    // size instead of stretching it; fitHeight keeps them equal while the card collapses.
+    minimumWidth: 490
+    maximumWidth: 490
+    minimumHeight: 800
+    maximumHeight: 800
+    // What action_expand animates; the window follows in whole pixels.
+    property real card_height: 800
+    onCard_heightChanged: fitHeight(Math.round(card_height))
 
     property string version_info: "ZOLVEN V1.2.3"
     property string tray_quit_string: "Quit ZOLVEN"
@@ -157,6 +166,26 @@ Window {
             show()
     }
 
+    // The limits move first on the side that would clip: Wayland bounds the size by them.
+    function fitHeight(h) {
+        if (h < height) {
+            minimumHeight = h
+            height = h
+            maximumHeight = h
+        } else {
+            maximumHeight = h
+            height = h
+            minimumHeight = h
+        }
+    }
+
+    // The window manager's close (Alt+F4, a taskbar, a pager) puts the window away like the
+    // close button; only the tray menu's Quit or the session's end stop the program.
+    onClosing: function (close) {
+        close.accepted = false
+        putAway()
+    }
+
     // The close button: into the tray, or down to the taskbar where no tray would bring it back.
     function putAway() {
         if (sys_desktop.trayAvailable())
@@ -206,7 +235,7 @@ Window {
     Platform.SystemTrayIcon {
         id: gTray
         objectName: "gTray"
-        icon.source: "qrc:/logo/logo.png"
+        icon.source: sys_desktop.trayIcon
         icon.mask: true
         visible: true
         tooltip: root.tray_icon_name
@@ -427,7 +456,7 @@ Window {
                     PropertyAnimation {
                         id: action_expand
                         target: root
-                        property: "height"
+                        property: "card_height"
                         from: root.isExpanded ? 800 : area_main_bar.height
                         to: root.isExpanded ? area_main_bar.height : 800
                         duration: 160

@@ -14,12 +14,15 @@ class Desktop : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QString platformName READ platformName CONSTANT)
+    Q_PROPERTY(QString trayIcon READ trayIcon CONSTANT)
 
 public:
     using QObject::QObject;
 
     // Qt's name for the window system: "xcb", "wayland", "windows", ...
     QString platformName() const;
+    // The tray icon's image for this platform.
+    QString trayIcon() const;
     // Asked at each use: a tray can come or go while the program runs.
     Q_INVOKABLE bool trayAvailable() const;
     // Hands the move of window to the window system, for as long as the button is held.
@@ -36,6 +39,9 @@ void registerQmlTypes();
 // The lock path: lockDirectory() (the temporary folder on Windows, the user's runtime folder on
 // Linux), "/", the application name, ".lock". Empty when there is no such folder.
 QString lockFilePath();
+
+// Shows, raises and activates window, from minimised too: what the tray's activation does.
+void bringUp(QWindow& window);
 
 // Runs the program on an existing application object: single-instance lock, engine,
 // controller, main document, event loop and teardown. Returns the process exit code:

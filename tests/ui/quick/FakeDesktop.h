@@ -13,12 +13,14 @@ class FakeDesktop : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QString platformName MEMBER m_platformName NOTIFY platformNameChanged)
+    Q_PROPERTY(QString trayIcon READ trayIcon CONSTANT)
     Q_PROPERTY(bool tray MEMBER m_tray)
     Q_PROPERTY(int systemMoves MEMBER m_systemMoves)
 
 public:
     using QObject::QObject;
 
+    QString trayIcon() const { return QStringLiteral("qrc:/logo/tray.png"); }
     Q_INVOKABLE bool trayAvailable() const { return m_tray; }
     Q_INVOKABLE bool startSystemMove(QWindow* window)
     {
