@@ -1,4 +1,5 @@
 import QtQuick
+import QtQml.Models
 import Qt5Compat.GraphicalEffects
 import Qt.labs.platform as Platform
 import DuvHandler.handler 1.0
@@ -162,8 +163,10 @@ Window {
         // Without a tray there would be no way back to a hidden window.
         if (sys_desktop.trayAvailable())
             hide()
-        else
+        else {
             show()
+            shown_without_tray = true
+        }
     }
 
     // The limits move first on the side that would clip: Wayland bounds the size by them.
@@ -232,29 +235,46 @@ Window {
         }
     }
 
-    Platform.SystemTrayIcon {
-        id: gTray
-        objectName: "gTray"
-        icon.source: sys_desktop.trayIcon
-        icon.mask: true
-        visible: true
-        tooltip: root.tray_icon_name
-        // The platform opens this menu itself on a right click (reason Context).
-        menu: Platform.Menu {
-            id: trayMenu
-            Platform.MenuItem {
-                text: root.tray_quit_string
-                onTriggered: Qt.quit()
+    // Made only once the tray can take it: Qt settles on a tray kind when the icon is made, and
+    // a Wayland panel may come up after us.
+    Instantiator {
+        active: sys_desktop.trayIconReady
+        delegate: Platform.SystemTrayIcon {
+            id: gTray
+            objectName: "gTray"
+            icon.source: sys_desktop.trayIcon
+            icon.mask: true
+            visible: true
+            tooltip: root.tray_icon_name
+            // The platform opens this menu itself on a right click (reason Context).
+            menu: Platform.Menu {
+                id: trayMenu
+                Platform.MenuItem {
+                    text: root.tray_quit_string
+                    onTriggered: Qt.quit()
+                }
+            }
+            onActivated: function (reason) {
+                // Minimised while there was no tray: show() alone would leave it so.
+                if (root.visibility === Window.Minimized)
+                    root.showNormal()
+                else
+                    root.show()
+                root.raise()
+                root.requestActivate()
             }
         }
-        onActivated: function (reason) {
-            // Minimised while there was no tray: show() alone would leave it so.
-            if (root.visibility === Window.Minimized)
-                root.showNormal()
-            else
-                root.show()
-            root.raise()
-            root.requestActivate()
+    }
+
+    // A tray that comes after the start takes the window that was shown only for want of one.
+    property bool shown_without_tray: false
+    Connections {
+        target: sys_desktop
+        function onTrayAppeared() {
+            if (root.shown_without_tray) {
+                root.shown_without_tray = false
+                root.hide()
+            }
         }
     }
 

@@ -19,13 +19,17 @@
 #include <QQmlContext>
 #include <QQuickWindow>
 #include <QStandardPaths>
-#include <QSystemTrayIcon>
 #include <QWindow>
 #include <QtQml>
 
 #include <memory>
 
 namespace zolven {
+
+Desktop::Desktop(QObject* parent) : QObject(parent)
+{
+    connect(&m_tray, &TrayWatch::appeared, this, &Desktop::trayAppeared);
+}
 
 QString Desktop::platformName() const
 {
@@ -39,7 +43,12 @@ QString Desktop::trayIcon() const
 
 bool Desktop::trayAvailable() const
 {
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    return m_tray.available();
+}
+
+bool Desktop::trayIconReady() const
+{
+    return m_tray.iconReady();
 }
 
 bool Desktop::startSystemMove(QWindow* window) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/TrayWatch.h"
+
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -15,9 +17,10 @@ class Desktop : public QObject
     Q_OBJECT
     Q_PROPERTY(QString platformName READ platformName CONSTANT)
     Q_PROPERTY(QString trayIcon READ trayIcon CONSTANT)
+    Q_PROPERTY(bool trayIconReady READ trayIconReady NOTIFY trayAppeared)
 
 public:
-    using QObject::QObject;
+    explicit Desktop(QObject* parent = nullptr);
 
     // Qt's name for the window system: "xcb", "wayland", "windows", ...
     QString platformName() const;
@@ -25,8 +28,17 @@ public:
     QString trayIcon() const;
     // Asked at each use: a tray can come or go while the program runs.
     Q_INVOKABLE bool trayAvailable() const;
+    // The tray icon may be made: false on a Wayland session until a tray host comes.
+    bool trayIconReady() const;
     // Hands the move of window to the window system, for as long as the button is held.
     Q_INVOKABLE bool startSystemMove(QWindow* window) const;
+
+signals:
+    // A tray came up after the start.
+    void trayAppeared();
+
+private:
+    TrayWatch m_tray;
 };
 
 inline constexpr char kAppName[] = "ZOLVEN";

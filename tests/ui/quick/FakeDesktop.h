@@ -15,6 +15,7 @@ class FakeDesktop : public QObject
     Q_PROPERTY(QString platformName MEMBER m_platformName NOTIFY platformNameChanged)
     Q_PROPERTY(QString trayIcon READ trayIcon CONSTANT)
     Q_PROPERTY(bool tray MEMBER m_tray)
+    Q_PROPERTY(bool trayIconReady MEMBER m_trayIconReady NOTIFY trayAppeared)
     Q_PROPERTY(int systemMoves MEMBER m_systemMoves)
 
 public:
@@ -39,9 +40,11 @@ public:
 
 signals:
     void platformNameChanged();
+    void trayAppeared();
 
 private:
     QString m_platformName = QGuiApplication::platformName();
     bool m_tray = false;
+    bool m_trayIconReady = true;
     int m_systemMoves = 0;
 };
