@@ -39,6 +39,11 @@ def _luminance(r, g, b):
     return 0.2126 * _channel(r) + 0.7152 * _channel(g) + 0.0722 * _channel(b)
 
 
+def contrast(a, b):
+    la, lb = _luminance(*a), _luminance(*b)
+    return (max(la, lb) + 0.05) / (min(la, lb) + 0.05)
+
+
 def visible_share(width, height, argb, panel):
     pl = _luminance(*panel)
     covered = standing = 0
@@ -213,6 +218,16 @@ def scenario_x11_wm_close(run):
             if w.name == "ZOLVEN" and w.w == 490 and not any(a.name == "panel" for a in w.ancestors):
                 return w
         return None
+
+    # The XEmbed path: the icon as trayer shows it, against trayer's own ground (its corner).
+    icon = tray_icon()
+    x.screenshot(os.path.join(run.artifacts, "trayer.png"), (icon.x - 8, icon.y - 4, icon.w + 16, icon.h + 8))
+    shot = x.grab((icon.x, icon.y, icon.w, icon.h))
+    ground = tuple(next(shot.pixels()))
+    standing = sum(1 for p in shot.pixels() if contrast(tuple(p), ground) >= 3)
+    share = standing / (icon.w * icon.h)
+    print(f"tray icon on trayer's {ground}: {share:.0%} of its box at 3:1 or more")
+    check(share >= 0.1, f"the tray icon fades into trayer's panel ({share:.0%} of its box)")
 
     click_tray(1)
     win = wait_for("the window", card_window)
