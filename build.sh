@@ -36,7 +36,7 @@ test_packages=(
     g++-mingw-w64-x86-64 wine64
     clang libclang-rt-14-dev
     desktop-file-utils appstream
-    sway waybar grim xfwm4 xfce4-panel dbus python3-dbus
+    sway waybar grim xfwm4 dbus python3-dbus
 )
 # Packaging: cpack's DEB generator runs dpkg-shlibdeps and file; CI installs the package on a
 # clean Debian made by debootstrap.

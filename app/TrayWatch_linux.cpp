@@ -14,9 +14,11 @@ namespace {
 const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString kWatcherPath = QStringLiteral("/StatusNotifierWatcher");
 
-bool onX11()
+// Only a Wayland session needs the bus: X11 docks its XEmbed icon whenever a tray comes, and
+// the offscreen and kiosk platforms have no tray to wait for.
+bool onWayland()
 {
-    return QGuiApplication::platformName() == QLatin1String("xcb");
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 // What Qt asks before it makes a D-Bus tray icon: a watcher with a host registered.
@@ -33,8 +35,7 @@ bool hostOnBus()
 
 TrayWatch::TrayWatch(QObject* parent) : QObject(parent)
 {
-    // X11: Qt's XEmbed icon docks into a tray whenever one comes.
-    if (onX11() || hostOnBus()) {
+    if (!onWayland() || hostOnBus()) {
         m_iconReady = true;
         return;
     }
@@ -51,8 +52,8 @@ TrayWatch::TrayWatch(QObject* parent) : QObject(parent)
 
 bool TrayWatch::available() const
 {
-    // Asking Qt fixes its D-Bus decision: on X11 that was made at start anyway.
-    return onX11() ? QSystemTrayIcon::isSystemTrayAvailable() : hostOnBus();
+    // Asking Qt fixes its D-Bus decision for the run: on Wayland only the bus is asked.
+    return onWayland() ? hostOnBus() : QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void TrayWatch::check()

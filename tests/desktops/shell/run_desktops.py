@@ -106,12 +106,18 @@ def card(ws):
     return ws.view("ZOLVEN")
 
 
-def check_card(view):
+def check_card(view, ws=None):
+    """The window floats at its own size under its desktop entry's name; with ws, it is drawn:
+    the header's read-out shows in the accent yellow."""
     rect = view["rect"]
     check(view["app_id"] == APP_ID, f"app_id {view['app_id']!r}, not the desktop entry's name")
     check(view["floating"], "sway tiles the window instead of floating it")
     check((rect["width"], rect["height"]) == (490, 800),
           f"the window is {rect['width']} x {rect['height']}, not 490 x 800")
+    if ws:
+        from zolven_harness.scene import is_accent
+        wait_for("the window to be drawn", lambda: ws.grab(
+            (rect["x"] + 80, rect["y"], 330, 80)).count(is_accent) > 50)
 
 
 def scenario_sway_tray(run):
@@ -134,7 +140,7 @@ def scenario_sway_tray(run):
     ws.screenshot(os.path.join(run.artifacts, "panel-dark.png"), (1280 - 200, 0, 200, 32))
 
     ws.activate(item)
-    check_card(card(ws))
+    check_card(card(ws), ws)
     ws.screenshot(os.path.join(run.artifacts, "shown.png"))
 
     # The compositor's close (what Alt+F4 is bound to): hidden, still running, still in the tray.

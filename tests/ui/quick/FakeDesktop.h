@@ -36,6 +36,10 @@ public:
         m_tray = false;
         m_systemMoves = 0;
         emit platformNameChanged();
+        if (!m_trayIconReady) {
+            m_trayIconReady = true;
+            emit trayAppeared();
+        }
     }
 
 signals:

@@ -241,6 +241,16 @@ class WaylandSession:
         wait_for(f"the window {name!r} to go",
                  lambda: not [v for v in self.views() if v["name"] == name], timeout=timeout)
 
+    def grab(self, box):
+        """Pixels of an output box (x, y, w, h) as an xsession.Image."""
+        from .xsession import Image
+        env = dict(os.environ)
+        env.update(self.env)
+        env["XDG_RUNTIME_DIR"] = self.run_dir
+        ppm = subprocess.run(["grim", "-t", "ppm", "-g", "%d,%d %dx%d" % box, "-"], env=env,
+                             check=True, timeout=30, capture_output=True).stdout
+        return Image.from_ppm(ppm)
+
     def screenshot(self, path, box=None):
         args = ["grim"]
         if box:
