@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Takes docs/screenshots/tray-dark.png and tray-light.png: the tray icon as waybar shows it on
 a black and on a white bar, from the sway scenarios of tests/desktops/shell (run as they run in
-CTest), cut to the bar's right end and enlarged three times without smoothing.
+CTest), cut to the bar's right end and enlarged three times without smoothing; and
+sway-floating.png, the window floating on sway, at half size.
 
     /usr/bin/python3 tools/artwork/tray_screenshots.py [build-dir]
 
@@ -34,6 +35,10 @@ def main(argv):
             OUT.mkdir(parents=True, exist_ok=True)
             big.save(OUT / f"tray-{style}.png", optimize=True)
             print("wrote", (OUT / f"tray-{style}.png").relative_to(ROOT), big.size)
+        shown = Image.open(pathlib.Path(artifacts) / "sway_tray" / "shown.png").convert("RGB")
+        half = shown.resize((shown.width // 2, shown.height // 2), Image.LANCZOS)
+        half.save(OUT / "sway-floating.png", optimize=True)
+        print("wrote", (OUT / "sway-floating.png").relative_to(ROOT), half.size)
 
 
 if __name__ == "__main__":
