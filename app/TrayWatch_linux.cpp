@@ -2,8 +2,9 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusInterface>
+#include <QDBusMessage>
 #include <QDBusServiceWatcher>
+#include <QDBusVariant>
 #include <QDebug>
 #include <QGuiApplication>
 #include <QSystemTrayIcon>
@@ -21,14 +22,20 @@ bool onWayland()
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-// What Qt asks before it makes a D-Bus tray icon: a watcher with a host registered.
+// What Qt asks before it makes a D-Bus tray icon: a watcher with a host registered. A plain
+// call with a short limit: it runs at every close, and a stuck panel must not stall the window.
 bool hostOnBus()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()->isServiceRegistered(kWatcher))
         return false;
-    QDBusInterface watcher(kWatcher, kWatcherPath, kWatcher, bus);
-    return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        kWatcher, kWatcherPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("Get"));
+    get << kWatcher << QStringLiteral("IsStatusNotifierHostRegistered");
+    const QDBusMessage reply = bus.call(get, QDBus::Block, 2000);
+    return reply.type() == QDBusMessage::ReplyMessage &&
+           reply.arguments().value(0).value<QDBusVariant>().variant().toBool();
 }
 
 } // namespace
