@@ -25,9 +25,10 @@ run_packages=(
     qml6-module-qtquick qml6-module-qtquick-window qml6-module-qt-labs-platform
     qml6-module-qt5compat-graphicaleffects pci.ids
 )
-# Testing: Qt Quick Test, the X tools of the end-to-end suite, the Windows cross build, the
-# sanitizers and fuzzing, the validators of the install test, the accessibility bus and its
-# Python client for the screen-reader test.
+# Testing: Qt Quick Test, the X tools of the end-to-end suite, the desktops of tests/desktops
+# (sway with waybar's tray, xfwm4, a private session bus, the accessibility bus and its Python
+# client for the screen-reader test), the Windows cross build, the sanitizers and fuzzing, the
+# validators of the install test.
 test_packages=(
     qml6-module-qttest qml6-module-qtquick-controls qml6-module-qtquick-templates
     qml6-module-qtquick-layouts
@@ -36,7 +37,7 @@ test_packages=(
     g++-mingw-w64-x86-64 wine64
     clang libclang-rt-14-dev
     desktop-file-utils appstream
-    at-spi2-core python3-pyatspi dbus
+    at-spi2-core python3-pyatspi dbus python3-dbus sway waybar grim xfwm4
 )
 # Packaging: cpack's DEB generator runs dpkg-shlibdeps and file; CI installs the package on a
 # clean Debian made by debootstrap.

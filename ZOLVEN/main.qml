@@ -1,4 +1,5 @@
 import QtQuick
+import QtQml.Models
 import Qt5Compat.GraphicalEffects
 import Qt.labs.platform as Platform
 import DuvHandler.handler 1.0
@@ -15,6 +16,15 @@ Window {
     title: "ZOLVEN"
     color: "Transparent"
     flags: Qt.FramelessWindowHint | Qt.Window
+    // Equal limits tell tiling compositors (sway, i3, Hyprland) to float the card at its own
+    // size instead of stretching it; fitHeight keeps them equal while the card collapses.
+    minimumWidth: 490
+    maximumWidth: 490
+    minimumHeight: 800
+    maximumHeight: 800
+    // What action_expand animates; the window follows in whole pixels.
+    property real card_height: 800
+    onCard_heightChanged: fitHeight(Math.round(card_height))
 
     property string version_info: "ZOLVEN V1.2.3"
     property string tray_quit_string: "Quit ZOLVEN"
@@ -153,8 +163,30 @@ Window {
         // Without a tray there would be no way back to a hidden window.
         if (sys_desktop.trayAvailable())
             hide()
-        else
+        else {
             show()
+            shown_without_tray = true
+        }
+    }
+
+    // The limits move first on the side that would clip: Wayland bounds the size by them.
+    function fitHeight(h) {
+        if (h < height) {
+            minimumHeight = h
+            height = h
+            maximumHeight = h
+        } else {
+            maximumHeight = h
+            height = h
+            minimumHeight = h
+        }
+    }
+
+    // The window manager's close (Alt+F4, a taskbar, a pager) puts the window away like the
+    // close button; only the tray menu's Quit or the session's end stop the program.
+    onClosing: function (close) {
+        close.accepted = false
+        putAway()
     }
 
     // The close button: into the tray, or down to the taskbar where no tray would bring it back.
@@ -209,29 +241,46 @@ Window {
         }
     }
 
-    Platform.SystemTrayIcon {
-        id: gTray
-        objectName: "gTray"
-        icon.source: "qrc:/logo/logo.png"
-        icon.mask: true
-        visible: true
-        tooltip: root.tray_icon_name
-        // The platform opens this menu itself on a right click (reason Context).
-        menu: Platform.Menu {
-            id: trayMenu
-            Platform.MenuItem {
-                text: root.tray_quit_string
-                onTriggered: Qt.quit()
+    // Made only once the tray can take it: Qt settles on a tray kind when the icon is made, and
+    // a Wayland panel may come up after us.
+    Instantiator {
+        active: sys_desktop.trayIconReady
+        delegate: Platform.SystemTrayIcon {
+            id: gTray
+            objectName: "gTray"
+            icon.source: sys_desktop.trayIcon
+            icon.mask: true
+            visible: true
+            tooltip: root.tray_icon_name
+            // The platform opens this menu itself on a right click (reason Context).
+            menu: Platform.Menu {
+                id: trayMenu
+                Platform.MenuItem {
+                    text: root.tray_quit_string
+                    onTriggered: Qt.quit()
+                }
+            }
+            onActivated: function (reason) {
+                // Minimised while there was no tray: show() alone would leave it so.
+                if (root.visibility === Window.Minimized)
+                    root.showNormal()
+                else
+                    root.show()
+                root.raise()
+                root.requestActivate()
             }
         }
-        onActivated: function (reason) {
-            // Minimised while there was no tray: show() alone would leave it so.
-            if (root.visibility === Window.Minimized)
-                root.showNormal()
-            else
-                root.show()
-            root.raise()
-            root.requestActivate()
+    }
+
+    // A tray that comes after the start takes the window that was shown only for want of one.
+    property bool shown_without_tray: false
+    Connections {
+        target: sys_desktop
+        function onTrayAppeared() {
+            if (root.shown_without_tray) {
+                root.shown_without_tray = false
+                root.hide()
+            }
         }
     }
 
@@ -445,7 +494,7 @@ Window {
                     PropertyAnimation {
                         id: action_expand
                         target: root
-                        property: "height"
+                        property: "card_height"
                         from: root.isExpanded ? 800 : area_main_bar.height
                         to: root.isExpanded ? area_main_bar.height : 800
                         duration: 160

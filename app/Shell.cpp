@@ -1,8 +1,10 @@
 #include "Shell.h"
 
 #include "app/GraphicsSetup.h"
+#include "app/InstanceChannel.h"
 #include "app/LockLocation.h"
 #include "app/SessionEnd.h"
+#include "app/TrayLook.h"
 #include "app/WindowMemory.h"
 #include "device/Sysctl.h"
 #include "sensors/hwinfoBridge.h"
@@ -17,7 +19,6 @@
 #include <QQmlContext>
 #include <QQuickWindow>
 #include <QStandardPaths>
-#include <QSystemTrayIcon>
 #include <QWindow>
 #include <QtQml>
 
@@ -25,14 +26,29 @@
 
 namespace zolven {
 
+Desktop::Desktop(QObject* parent) : QObject(parent)
+{
+    connect(&m_tray, &TrayWatch::appeared, this, &Desktop::trayAppeared);
+}
+
 QString Desktop::platformName() const
 {
     return QGuiApplication::platformName();
 }
 
+QString Desktop::trayIcon() const
+{
+    return trayIconSource();
+}
+
 bool Desktop::trayAvailable() const
 {
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    return m_tray.available();
+}
+
+bool Desktop::trayIconReady() const
+{
+    return m_tray.iconReady();
 }
 
 bool Desktop::startSystemMove(QWindow* window) const
@@ -59,6 +75,16 @@ QString lockFilePath()
     return dir + QLatin1Char('/') + name + QStringLiteral(".lock");
 }
 
+void bringUp(QWindow& window)
+{
+    if (window.visibility() == QWindow::Minimized)
+        window.showNormal();
+    else
+        window.show();
+    window.raise();
+    window.requestActivate();
+}
+
 int runShell(QApplication& app, const QUrl& mainDocument)
 {
     QCoreApplication::setApplicationName(QString::fromLatin1(kAppName));
@@ -81,6 +107,9 @@ int runShell(QApplication& app, const QUrl& mainDocument)
     auto lock = std::make_unique<QLockFile>(lockPath);
     if (!lock->tryLock(0)) {
         qDebug() << "[LOCK FILE EXIST, EXIT APP]------------------------------------";
+        // The user started us to reach the window: the running copy shows it.
+        if (InstanceChannel::wake(instanceChannelName()))
+            qDebug().noquote() << "[Instance] Asked the running copy to show its window";
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Oops"),
                         QStringLiteral("Another ZOLVEN is already running!"), QMessageBox::Ok);
         box.setDefaultButton(static_cast<QPushButton*>(nullptr));
@@ -109,8 +138,15 @@ int runShell(QApplication& app, const QUrl& mainDocument)
     prepareGraphics();
     engine->load(mainDocument);
     restoreGraphicsEnvironment();
-    if (auto* window = qobject_cast<QQuickWindow*>(engine->rootObjects().value(0)))
+    InstanceChannel channel;
+    if (auto* window = qobject_cast<QQuickWindow*>(engine->rootObjects().value(0))) {
         releaseGraphicsWhenHidden(*window);
+        QObject::connect(&channel, &InstanceChannel::wakeRequested, window, [window] {
+            qDebug().noquote() << "[Instance] Another start asked for the window";
+            bringUp(*window);
+        });
+        channel.listen(instanceChannelName());
+    }
 
     // Released before the loop returns, so a new instance may start while this one still
     // writes its settings.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/TrayWatch.h"
+
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -14,16 +16,29 @@ class Desktop : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QString platformName READ platformName CONSTANT)
+    Q_PROPERTY(QString trayIcon READ trayIcon CONSTANT)
+    Q_PROPERTY(bool trayIconReady READ trayIconReady NOTIFY trayAppeared)
 
 public:
-    using QObject::QObject;
+    explicit Desktop(QObject* parent = nullptr);
 
     // Qt's name for the window system: "xcb", "wayland", "windows", ...
     QString platformName() const;
+    // The tray icon's image for this platform.
+    QString trayIcon() const;
     // Asked at each use: a tray can come or go while the program runs.
     Q_INVOKABLE bool trayAvailable() const;
+    // The tray icon may be made: false on a Wayland session until a tray host comes.
+    bool trayIconReady() const;
     // Hands the move of window to the window system, for as long as the button is held.
     Q_INVOKABLE bool startSystemMove(QWindow* window) const;
+
+signals:
+    // A tray came up after the start.
+    void trayAppeared();
+
+private:
+    TrayWatch m_tray;
 };
 
 inline constexpr char kAppName[] = "ZOLVEN";
@@ -36,6 +51,9 @@ void registerQmlTypes();
 // The lock path: lockDirectory() (the temporary folder on Windows, the user's runtime folder on
 // Linux), "/", the application name, ".lock". Empty when there is no such folder.
 QString lockFilePath();
+
+// Shows, raises and activates window, from minimised too: what the tray's activation does.
+void bringUp(QWindow& window);
 
 // Runs the program on an existing application object: single-instance lock, engine,
 // controller, main document, event loop and teardown. Returns the process exit code:

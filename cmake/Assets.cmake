@@ -6,16 +6,23 @@ qt_add_resources(zolven_ui zolven_assets
     BASE ${CMAKE_SOURCE_DIR}
     FILES
         ${CMAKE_SOURCE_DIR}/logo/logo.png
+        ${CMAKE_SOURCE_DIR}/logo/tray.png
         ${CMAKE_SOURCE_DIR}/static/assets/font/SourceHanSansOLD-Heavy-2.otf
         ${CMAKE_SOURCE_DIR}/static/assets/font/SourceHanSansOLD-Medium-2.otf
         ${CMAKE_SOURCE_DIR}/static/assets/font/Aemstel-LineInside.ttf
         ${CMAKE_SOURCE_DIR}/static/assets/icon/bg_arrow.png
         ${CMAKE_SOURCE_DIR}/static/assets/icon/icon_close_n.png
+        ${CMAKE_SOURCE_DIR}/static/assets/icon/icon_close_n@2x.png
         ${CMAKE_SOURCE_DIR}/static/assets/icon/icon_close_h.png
+        ${CMAKE_SOURCE_DIR}/static/assets/icon/icon_close_h@2x.png
         ${CMAKE_SOURCE_DIR}/static/assets/icon/icon_close_p.png
+        ${CMAKE_SOURCE_DIR}/static/assets/icon/icon_close_p@2x.png
         ${CMAKE_SOURCE_DIR}/static/assets/icon/icon_indi_n.png
+        ${CMAKE_SOURCE_DIR}/static/assets/icon/icon_indi_n@2x.png
         ${CMAKE_SOURCE_DIR}/static/assets/icon/icon_indi_h.png
+        ${CMAKE_SOURCE_DIR}/static/assets/icon/icon_indi_h@2x.png
         ${CMAKE_SOURCE_DIR}/static/assets/icon/icon_indi_p.png
+        ${CMAKE_SOURCE_DIR}/static/assets/icon/icon_indi_p@2x.png
 )
 
 # The catalogues are compiled by lrelease at build time into :/i18n/i18n/<name>.qm. lupdate is

@@ -99,6 +99,7 @@ void TestResources::everyPathResolves_data()
         ":/i18n/i18n/ct_CN.qm",
         ":/i18n/i18n/en_US.qm",
         ":/logo/logo.png",
+        ":/logo/tray.png",
         ":/static/assets/font/SourceHanSansOLD-Heavy-2.otf",
         ":/static/assets/font/SourceHanSansOLD-Medium-2.otf",
         ":/static/assets/font/Aemstel-LineInside.ttf",
@@ -136,7 +137,15 @@ void TestResources::images_data()
         QTest::newRow(qPrintable(QStringLiteral("indi_%1").arg(QLatin1String(s))))
             << QStringLiteral(":/static/assets/icon/icon_indi_%1.png").arg(QLatin1String(s))
             << QSize(17, 29) << true;
+        // Twice the size, picked by Qt at scale 2 through the @2x name.
+        QTest::newRow(qPrintable(QStringLiteral("close_%1@2x").arg(QLatin1String(s))))
+            << QStringLiteral(":/static/assets/icon/icon_close_%1@2x.png").arg(QLatin1String(s))
+            << QSize(34, 34) << true;
+        QTest::newRow(qPrintable(QStringLiteral("indi_%1@2x").arg(QLatin1String(s))))
+            << QStringLiteral(":/static/assets/icon/icon_indi_%1@2x.png").arg(QLatin1String(s))
+            << QSize(34, 58) << true;
     }
+    QTest::newRow("tray") << ":/logo/tray.png" << QSize(128, 128) << true;
 }
 
 void TestResources::images()

@@ -7,6 +7,7 @@ Run with Debian's interpreter (it has Pillow and fontTools):
     /usr/bin/python3 tools/artwork/make_artwork.py            # everything
     /usr/bin/python3 tools/artwork/make_artwork.py images     # images and icons only
     /usr/bin/python3 tools/artwork/make_artwork.py desktop-icons  # the Linux menu icons only
+    /usr/bin/python3 tools/artwork/make_artwork.py tray       # the tray icon only
     /usr/bin/python3 tools/artwork/make_artwork.py fonts      # fonts and licences only
 
 The fonts come from Debian packages that only this script needs:
@@ -139,9 +140,47 @@ def make_bg_arrow():
 
 def make_state_icons():
     for name, size, fn in (("close", (17, 17), draw_cross), ("indi", (17, 29), draw_chevron_right)):
-        mask = coverage(size, fn)
-        for suffix, colour in STATE_COLOURS.items():
-            save_png(tinted(mask, colour), ICON_DIR / f"icon_{name}_{suffix}.png")
+        # The @2x twins are drawn at twice the size, not enlarged: Qt picks them at scale 2.
+        for scale, tail in ((1, ""), (2, "@2x")):
+            big = (size[0] * scale, size[1] * scale)
+            mask = coverage(big, lambda d, s: fn(d, s * scale))
+            for suffix, colour in STATE_COLOURS.items():
+                save_png(tinted(mask, colour), ICON_DIR / f"icon_{name}_{suffix}{tail}.png")
+
+
+# The tray icon: the logo in the accent yellow on a near-black hexagon a little larger than its
+# ring. Panels come dark and light; the glyph carries the contrast on a dark one and the hexagon's
+# rim on a light one.
+TRAY_SIZE = 128
+TRAY_RIM = 24  # in the logo's own 510 x 560 units
+
+
+def make_tray_icon():
+    import math
+
+    glyph = coverage((510, 560), draw_logo)
+
+    def badge(d, s):
+        cx, cy, r = 255 * s, 280 * s, (270 + TRAY_RIM) * s
+        d.polygon([(cx + r * math.cos(math.radians(90 + 60 * k)), cy + r * math.sin(math.radians(90 + 60 * k)))
+                   for k in range(6)], fill=255)
+
+    # The badge reaches beyond the logo's box: draw both on a canvas with room for the rim.
+    pad = TRAY_RIM + 4
+    side = 560 + 2 * pad
+    img = Image.new("RGBA", (side, side), (0, 0, 0, 0))
+    back = tinted(coverage((510 + 2 * pad, 560 + 2 * pad), lambda d, s: badge_at(d, s, badge, pad)), LOGO_COLOUR)
+    img.alpha_composite(back, ((side - back.width) // 2, 0))
+    img.alpha_composite(tinted(glyph, ACCENT_COLOUR), ((side - 510) // 2, pad))
+    save_png(img.resize((TRAY_SIZE, TRAY_SIZE), Image.LANCZOS), ROOT / "logo" / "tray.png")
+
+
+def badge_at(d, s, fn, pad):
+    """Runs fn on a drawing shifted by pad logo units."""
+    class Shifted:
+        def polygon(self, pts, **kw):
+            d.polygon([(x + pad * s, y + pad * s) for x, y in pts], **kw)
+    fn(Shifted(), s)
 
 
 def write_ico(img, path):
@@ -299,6 +338,7 @@ def make_images():
     logo = make_logo()
     make_bg_arrow()
     make_state_icons()
+    make_tray_icon()
     write_ico(logo, ROOT / "app" / "win" / "ZOLVEN.ico")
     make_desktop_icons()
 
@@ -309,5 +349,7 @@ if __name__ == "__main__":
         make_images()
     if what == "desktop-icons":
         make_desktop_icons()
+    if what == "tray":
+        make_tray_icon()
     if what in ("all", "fonts"):
         make_fonts()

@@ -1,0 +1,10 @@
+#include "TrayLook.h"
+
+namespace zolven {
+
+QString trayIconSource()
+{
+    return QStringLiteral("qrc:/logo/tray.png");
+}
+
+} // namespace zolven
