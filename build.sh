@@ -26,7 +26,8 @@ run_packages=(
     qml6-module-qt5compat-graphicaleffects pci.ids
 )
 # Testing: Qt Quick Test, the X tools of the end-to-end suite, the Windows cross build, the
-# sanitizers and fuzzing, the validators of the install test.
+# sanitizers and fuzzing, the validators of the install test, umockdev for the real
+# device-discovery path, util-linux's unshare and mount for the full-disk tests.
 test_packages=(
     qml6-module-qttest qml6-module-qtquick-controls qml6-module-qtquick-templates
     qml6-module-qtquick-layouts
@@ -35,6 +36,7 @@ test_packages=(
     g++-mingw-w64-x86-64 wine64
     clang libclang-rt-14-dev
     desktop-file-utils appstream
+    umockdev gir1.2-umockdev-1.0 python3-gi util-linux mount
 )
 # Packaging: cpack's DEB generator runs dpkg-shlibdeps and file; CI installs the package on a
 # clean Debian made by debootstrap.

@@ -34,8 +34,9 @@ inline constexpr char kMainDocument[] = "qrc:/ZOLVEN/main.qml";
 void registerQmlTypes();
 
 // The lock path: lockDirectory() (the temporary folder on Windows, the user's runtime folder on
-// Linux), "/", the application name, ".lock". Empty when there is no such folder.
-QString lockFilePath();
+// Linux), "/", the application name, ".lock". Empty, with the reason in why, when there is no
+// such folder.
+QString lockFilePath(QString* why = nullptr);
 
 // Runs the program on an existing application object: single-instance lock, engine,
 // controller, main document, event loop and teardown. Returns the process exit code:
