@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <unistd.h>
 
 int main(int argc, char* argv[])
 {
@@ -44,7 +45,9 @@ int main(int argc, char* argv[])
         if (std::fread(buffer, 1, 1, stdin) == 0)
             app.quit();
     });
-    std::printf("started\n");
+    // What the program's own choice of port monitor goes by.
+    std::printf("started\nmonitor: %s\n",
+                ::access("/run/udev/control", F_OK) == 0 ? "udev" : "/dev");
     std::fflush(stdout);
     return app.exec();
 }

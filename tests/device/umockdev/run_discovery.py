@@ -14,6 +14,7 @@ rights for a mount namespace.
 """
 
 import os
+import re
 import select
 import shutil
 import subprocess
@@ -160,15 +161,14 @@ class Bed:
         for entry in os.listdir(ptymap) if os.path.isdir(ptymap) else []:
             os.remove(os.path.join(ptymap, entry))
 
-    def snapshot(self):
-        return {d: os.path.join(self.root, d) for d in ("sys", "dev")}
+    def replug(self, text, node):
+        """Plugged in again: the kernel's sysfs and "add" first, then the node, on a fresh pty of
+        our own (umockdev keeps the first one's name and will not make it twice)."""
+        check(self.tb.add_from_string(re.sub(r"^N: tty\S+\n", "", text, flags=re.M)),
+              "the testbed refused the device")
+        self.own_node(node)
 
-    def replug_silently(self, saved, node):
-        """The device back as the kernel shows it, with no uevent at all: a copy of the tree
-        taken while it was plugged, its node on a fresh pty of our own."""
-        for sub in ("sys", "dev"):
-            shutil.copytree(os.path.join(saved, sub), os.path.join(self.root, sub),
-                            symlinks=True, dirs_exist_ok=True)
+    def own_node(self, node):
         ptymap = os.path.join(self.root, "dev", ".ptymap")
         for entry in os.listdir(ptymap) if os.path.isdir(ptymap) else []:
             os.remove(os.path.join(ptymap, entry))
@@ -180,6 +180,14 @@ class Bed:
         os.close(slave)
         os.set_blocking(master, False)
         self.masters[node] = master
+
+    def replug_silently(self, saved, node):
+        """The device back as the kernel shows it, with no uevent at all: a copy of the tree
+        taken while it was plugged, its node on a fresh pty of our own."""
+        for sub in ("sys", "dev"):
+            shutil.copytree(os.path.join(saved, sub), os.path.join(self.root, sub),
+                            symlinks=True, dirs_exist_ok=True)
+        self.own_node(node)
 
     def read(self, node):
         try:
@@ -193,6 +201,7 @@ class Bed:
 class Driver:
     def __init__(self, bed, udev_control):
         self.bed = bed
+        self.udev_control = udev_control
         env = dict(os.environ, UMOCKDEV_DIR=bed.root, ZOLVEN_CHECK_MS=str(CHECK_MS))
         preload = os.environ.get("LD_PRELOAD", "")
         # The private /run: with udevd's control socket the program takes the udev monitor,
@@ -209,6 +218,9 @@ class Driver:
         os.set_blocking(self.proc.stdout.fileno(), False)
         self.out = b""
         self.wait_line("started")
+        # The program takes the udev monitor exactly when udevd's control socket is there.
+        want = "monitor: udev" if udev_control else "monitor: /dev"
+        check(want in self.lines(), f"the driver says {self.lines()}, wanted {want}")
 
     def lines(self):
         try:
@@ -276,12 +288,18 @@ def plug_cycle(udev_control, text, node, tty, parents):
         driver.wait_line("connected")
         frames_on(bed, node, 2)
         # Unplugged: the link drops at the hang-up.
+        unplugged = time.monotonic()
         bed.unplug(node, tty, parents)
-        driver.wait_line("disconnected")
+        dropped = driver.wait_line("disconnected")
         # Plugged in again: found and fed again.
-        bed.plug(text, node)
+        replugged = time.monotonic()
+        bed.replug(text, node)
         driver.wait_line("connected", count=2)
-        frames_on(bed, node, 2)
+        frames_on(bed, node, 1)
+        fed = time.monotonic()
+        frames_on(bed, node, 1)
+        print(f"figures: dropped {dropped - unplugged:.2f} s after the unplug (checks every "
+              f"{CHECK_MS} ms), first frame {fed - replugged:.2f} s after the replug")
     finally:
         driver.stop()
 
@@ -301,7 +319,8 @@ def main():
         bed = Bed()
         bed.plug(acm(), "/dev/ttyACM0")
         saved = os.path.join(os.path.dirname(bed.root), os.path.basename(bed.root) + ".saved")
-        shutil.copytree(bed.root, saved, symlinks=True)
+        for sub in ("sys", "dev"):
+            shutil.copytree(os.path.join(bed.root, sub), os.path.join(saved, sub), symlinks=True)
         driver = Driver(bed, True)
         try:
             driver.wait_line("connected")
