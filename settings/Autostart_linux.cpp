@@ -82,7 +82,9 @@ void applyAutostart(const QString& executablePath, bool enable)
         return;
     const QString path = entryPath(executablePath);
     if (path.isEmpty()) {
-        warn(QStringLiteral("the autostart entry"), QStringLiteral("no home folder"));
+        // No home: no entry to remove either.
+        if (enable)
+            warn(QStringLiteral("the autostart entry"), QStringLiteral("no home folder"));
         return;
     }
     if (!enable) {
