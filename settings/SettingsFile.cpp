@@ -144,7 +144,8 @@ bool writeConfigFile(const QString& path, const QList<ConfigEntry>& rows, QStrin
         for (const QString& key : settings.allKeys())
             intended.insert(key, settings.value(key));
         settings.sync();
-        if (settings.status() != QSettings::NoError)
+        // A FormatError is the old file's: what could not be read is dropped, as before.
+        if (settings.status() == QSettings::AccessError)
             return failWith(why, QStringLiteral("the settings could not be written out"));
     }
     QFile written(scratch.fileName());
