@@ -27,7 +27,8 @@ run_packages=(
 )
 # Testing: Qt Quick Test, the X tools of the end-to-end suite, the Windows cross build, the
 # sanitizers and fuzzing, the validators of the install test, umockdev for the real
-# device-discovery path, util-linux's unshare and mount for the full-disk tests.
+# device-discovery path, util-linux's unshare and mount for the full-disk tests, strace to
+# make a save's system calls fail.
 test_packages=(
     qml6-module-qttest qml6-module-qtquick-controls qml6-module-qtquick-templates
     qml6-module-qtquick-layouts
@@ -36,7 +37,7 @@ test_packages=(
     g++-mingw-w64-x86-64 wine64
     clang libclang-rt-14-dev
     desktop-file-utils appstream
-    umockdev gir1.2-umockdev-1.0 python3-gi util-linux mount
+    umockdev gir1.2-umockdev-1.0 python3-gi util-linux mount strace
 )
 # Packaging: cpack's DEB generator runs dpkg-shlibdeps and file; CI installs the package on a
 # clean Debian made by debootstrap.
