@@ -77,9 +77,10 @@ def main():
             leftovers = [n for n in os.listdir(app) if n != "config.ini"]
             if leftovers:
                 failures.append(f"{what}: left behind {leftovers}")
-            print(f"{what}: save exit {r.returncode}, config.ini "
-                  f"{'new' if ini == ini_new else 'as it was'}, the entry "
-                  f"{'new' if entry_now == entry_new else 'as it was'}")
+            def state(now, old, new):
+                return "new" if now == new else "as it was" if now == old else "BROKEN"
+            print(f"{what}: save exit {r.returncode}, config.ini {state(ini, USERS, ini_new)}, "
+                  f"the entry {state(entry_now, entry_before, entry_new)}")
     for f in failures:
         print("FAIL:", f)
     return 1 if failures else 0
