@@ -27,8 +27,9 @@ run_packages=(
 )
 # Testing: Qt Quick Test, the X tools of the end-to-end suite, the desktops of tests/desktops
 # (sway with waybar's tray, xfwm4, a private session bus, the accessibility bus and its Python
-# client for the screen-reader test), the Windows cross build, the sanitizers and fuzzing, the
-# validators of the install test.
+# client for the screen-reader test), umockdev for the real device-discovery path, util-linux's
+# unshare and mount for the full-disk tests, strace to make a save's system calls fail, the
+# Windows cross build, the sanitizers and fuzzing, the validators of the install test.
 test_packages=(
     qml6-module-qttest qml6-module-qtquick-controls qml6-module-qtquick-templates
     qml6-module-qtquick-layouts
@@ -38,6 +39,7 @@ test_packages=(
     clang libclang-rt-14-dev
     desktop-file-utils appstream
     at-spi2-core python3-pyatspi dbus python3-dbus sway waybar grim xfwm4
+    umockdev gir1.2-umockdev-1.0 python3-gi util-linux mount strace
 )
 # Packaging: cpack's DEB generator runs dpkg-shlibdeps and file; CI installs the package on a
 # clean Debian made by debootstrap.

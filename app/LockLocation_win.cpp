@@ -4,7 +4,7 @@
 
 namespace zolven {
 
-QString lockDirectory()
+QString lockDirectory(QString*)
 {
     return QStandardPaths::writableLocation(QStandardPaths::TempLocation);
 }

@@ -62,12 +62,12 @@ void registerQmlTypes()
     qmlRegisterType<hwinfoBridge>("DuvHandler.handler", 1, 0, "DuvHandler");
 }
 
-QString lockFilePath()
+QString lockFilePath(QString* why)
 {
     QString name = QCoreApplication::applicationName();
     if (name.isEmpty())
         name = QString::fromLatin1(kAppName);
-    const QString dir = lockDirectory();
+    const QString dir = lockDirectory(why);
     // No folder (Qt names none that is missing or not the user's own): no path, so the lock
     // fails instead of landing in the root directory.
     if (dir.isEmpty())
@@ -101,11 +101,27 @@ int runShell(QApplication& app, const QUrl& mainDocument)
                                               : QIcon(logo.scaled(256, 256, Qt::KeepAspectRatio,
                                                                   Qt::SmoothTransformation)));
 
-    const QString lockPath = lockFilePath();
+    QString noLock;
+    const QString lockPath = lockFilePath(&noLock);
     qDebug().noquote().nospace() << "[Lock] Lock file path : " << lockPath;
 
     auto lock = std::make_unique<QLockFile>(lockPath);
-    if (!lock->tryLock(0)) {
+    // Held means a lock file that names its holder; anything else in its place is no copy.
+    qint64 holder = 0;
+    QString host, holderApp;
+    if (!lock->tryLock(0) && (lock->error() != QLockFile::LockFailedError ||
+                              !lock->getLockInfo(&holder, &host, &holderApp))) {
+        // No other copy holds it: saying so would send the user hunting for one.
+        if (noLock.isEmpty())
+            noLock = lockPath + QStringLiteral(" cannot be made");
+        qWarning().noquote().nospace() << "[Lock] Cannot take the lock: " << noLock;
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Oops"),
+                        QStringLiteral("ZOLVEN cannot start: ") + noLock, QMessageBox::Ok);
+        box.setDefaultButton(static_cast<QPushButton*>(nullptr));
+        box.exec();
+        return 1;
+    }
+    if (!lock->isLocked()) {
         qDebug() << "[LOCK FILE EXIST, EXIT APP]------------------------------------";
         // The user started us to reach the window: the running copy shows it.
         if (InstanceChannel::wake(instanceChannelName()))

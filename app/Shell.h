@@ -49,8 +49,9 @@ inline constexpr char kMainDocument[] = "qrc:/ZOLVEN/main.qml";
 void registerQmlTypes();
 
 // The lock path: lockDirectory() (the temporary folder on Windows, the user's runtime folder on
-// Linux), "/", the application name, ".lock". Empty when there is no such folder.
-QString lockFilePath();
+// Linux), "/", the application name, ".lock". Empty, with the reason in why, when there is no
+// such folder.
+QString lockFilePath(QString* why = nullptr);
 
 // Shows, raises and activates window, from minimised too: what the tray's activation does.
 void bringUp(QWindow& window);

@@ -1,6 +1,7 @@
 #include "SerialPorts.h"
 
 #include "device/PortMonitor.h"
+#include "device/UsbIds.h"
 
 #include <QSerialPortInfo>
 
@@ -11,8 +12,12 @@ QList<PortEntry> availableSerialPorts()
     QList<PortEntry> ports;
     const auto infos = QSerialPortInfo::availablePorts();
     ports.reserve(infos.size());
-    for (const QSerialPortInfo& info : infos)
-        ports.append({info.portName(), info.vendorIdentifier(), info.productIdentifier()});
+    for (const QSerialPortInfo& info : infos) {
+        PortEntry entry{info.portName(), info.vendorIdentifier(), info.productIdentifier()};
+        if (!info.hasVendorIdentifier() && !info.hasProductIdentifier())
+            usbIdsOfPort(entry.name, entry.vendorId, entry.productId);
+        ports.append(entry);
+    }
     return ports;
 }
 
@@ -29,9 +34,10 @@ QList<PortEntry> PortWatch::ports()
 {
     if (!m_monitor)
         return m_lister();
-    if (m_stale) {
+    if (m_stale || !m_taken.isValid() || m_taken.hasExpired(kMaxListAgeMs)) {
         m_ports = m_lister();
         m_stale = false;
+        m_taken.start();
     }
     return m_ports;
 }

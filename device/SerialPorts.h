@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 #include <QtGlobal>
@@ -39,8 +40,9 @@ QList<PortEntry> availableSerialPorts();
 class PortMonitor;
 
 // The port list for the connection checks. Taking it walks every tty of the machine, so it is
-// taken at the first check and again only once the monitor has told of a change; without a
-// monitor, at every check.
+// taken at the first check and again once the monitor has told of a change, or once the list is
+// kMaxListAgeMs old: an announcement can be lost (a full socket queue, a udevd restart), and a
+// display plugged in then must still be found. Without a monitor, at every check.
 class PortWatch
 {
 public:
@@ -48,6 +50,8 @@ public:
     ~PortWatch();
     PortWatch(const PortWatch&) = delete;
     PortWatch& operator=(const PortWatch&) = delete;
+
+    static constexpr qint64 kMaxListAgeMs = 10000;
 
     QList<PortEntry> ports();
     // The next ports() takes the list again, whatever the monitor said.
@@ -58,6 +62,7 @@ private:
     PortLister m_lister;
     std::unique_ptr<PortMonitor> m_monitor;
     QList<PortEntry> m_ports;
+    QElapsedTimer m_taken;
     bool m_stale = true;
 };
 

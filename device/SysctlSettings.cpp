@@ -27,10 +27,13 @@ bool Sysctl::readConfigFile()
 void Sysctl::writeConfigFile()
 {
     enterAppDir();
-    zolven::makeSettingsFolder(configFilePath());
-    // A file that cannot be written changes nothing for this run; the values still apply.
-    if (!zolven::writeConfigFile(configFilePath(), m_config))
-        qDebug() << "[syncConfFile] Cannot write" << configFilePath();
+    // A file that cannot be written changes nothing for this run; the values still apply, and
+    // the old file stays whole. A warning: it shows even where the debug lines are off.
+    QString why;
+    if (!zolven::makeSettingsFolder(configFilePath(), &why) ||
+        !zolven::writeConfigFile(configFilePath(), m_config, &why))
+        qWarning().noquote().nospace()
+            << "[syncConfFile] Cannot write " << configFilePath() << ": " << why;
 }
 
 void Sysctl::confFileSync()

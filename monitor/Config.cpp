@@ -1,6 +1,8 @@
 #include "monitor/Config.h"
 
 #include "monitor/SysFs.h"
+#include "userfiles/ConfigHome.h"
+#include "userfiles/Trust.h"
 
 #include <cstdlib>
 #include <sstream>
@@ -90,14 +92,8 @@ void parseConfig(const std::string& text, const std::string& baseDir, MonitorCon
 
 std::string userConfigPath()
 {
-    // XDG base directories: an unset, empty or relative XDG_CONFIG_HOME means ~/.config.
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && *xdg == '/')
-        return std::string(xdg) + "/ZOLVEN/" + kConfigFileName;
-    const char* home = std::getenv("HOME");
-    if (home && *home)
-        return std::string(home) + "/.config/ZOLVEN/" + kConfigFileName;
-    return std::string();
+    const std::string folder = userfiles::appConfigFolder();
+    return folder.empty() ? std::string() : folder + "/" + kConfigFileName;
 }
 
 std::string configPath(const std::string& libraryDir)
@@ -114,12 +110,58 @@ std::string configPath(const std::string& libraryDir)
     return beside;
 }
 
+namespace {
+
+// A setting that names what the library loads, reads or writes is kept only when no other user
+// could have put it there; otherwise its default stands. A named file that is missing is left
+// to fail where it is used.
+void keepTrusted(std::string& value, const std::string& fallback, const char* key,
+                 userfiles::Kind kind, std::vector<std::string>& warnings)
+{
+    if (value == fallback || value.empty() || !exists(value))
+        return;
+    const std::string why = userfiles::distrustTarget(value, kind);
+    if (why.empty())
+        return;
+    warnings.push_back(std::string(key) + " ignored: " + why);
+    value = fallback;
+}
+
+} // namespace
+
 MonitorConfig loadConfig(const std::string& path, std::vector<std::string>& warnings)
 {
     MonitorConfig config;
     std::string text;
-    if (!path.empty() && readFile(path, text))
-        parseConfig(text, dirOf(path), config, warnings);
+    if (path.empty() || !exists(path))
+        return config;
+    // Its nvml names code to load, its record a file to write: the file and what it names must
+    // be the user's or root's.
+    const std::string why = userfiles::distrustTarget(path, userfiles::Kind::File);
+    if (!why.empty()) {
+        warnings.push_back(std::string(kConfigFileName) + " ignored: " + why);
+        return config;
+    }
+    if (!readFile(path, text))
+        return config;
+    parseConfig(text, dirOf(path), config, warnings);
+    const MonitorConfig defaults;
+    using userfiles::Kind;
+    keepTrusted(config.sysRoot, defaults.sysRoot, "sys", Kind::Folder, warnings);
+    keepTrusted(config.procRoot, defaults.procRoot, "proc", Kind::Folder, warnings);
+    keepTrusted(config.pciIds, defaults.pciIds, "pci_ids", Kind::File, warnings);
+    keepTrusted(config.replayPath, defaults.replayPath, "replay", Kind::File, warnings);
+    // A bare name is left to the loader's search path, which only root may change.
+    if (config.nvmlLibrary.find('/') != std::string::npos)
+        keepTrusted(config.nvmlLibrary, std::string(), "nvml", Kind::File, warnings);
+    if (!config.recordPath.empty()) {
+        const std::string folder = dirOf(config.recordPath);
+        const std::string distrusted = userfiles::distrustTarget(folder, Kind::Folder);
+        if (!distrusted.empty()) {
+            warnings.push_back("record ignored: " + distrusted);
+            config.recordPath.clear();
+        }
+    }
     return config;
 }
 

@@ -7,8 +7,12 @@
 #include "monitor/Hwmon.h"
 #include "monitor/MemorySource.h"
 
+#include "userfiles/Trust.h"
+
 #include <cctype>
+#include <cstdio>
 #include <ctime>
+#include <unistd.h>
 #include <utility>
 
 namespace zolven::monitor {
@@ -49,11 +53,18 @@ std::int32_t Monitor::initialize(std::int32_t, const MonitorConfig& config)
 
     if (!config.recordPath.empty()) {
         std::string why;
-        // Monitoring goes on without the recording: it is a side task.
-        if (m_recorder.open(config.recordPath, config.recordPasses, &why))
+        // Monitoring goes on without the recording: it is a side task. It never follows a link
+        // and replaces only a recording of ours.
+        const int fd = userfiles::createOwnFile(config.recordPath, kRecordingMark, &why);
+        std::FILE* file = fd >= 0 ? ::fdopen(fd, "w") : nullptr;
+        if (file) {
+            m_recorder.open(file, config.recordPasses);
             m_recorder.writeSensors(m_catalogue);
-        else
-            m_messages.push_back(why);
+        } else {
+            if (fd >= 0)
+                ::close(fd);
+            m_messages.push_back("record: " + why);
+        }
     }
     m_ready = true;
     return 0;

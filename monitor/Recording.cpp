@@ -14,18 +14,26 @@ Recorder::~Recorder()
 bool Recorder::open(const std::string& path, long long maxPasses, std::string* why)
 {
     close();
-    m_file = std::fopen(path.c_str(), "we");
-    if (!m_file) {
+    std::FILE* file = std::fopen(path.c_str(), "we");
+    if (!file) {
         if (why)
             *why = "cannot write " + path;
         return false;
     }
+    open(file, maxPasses);
+    return true;
+}
+
+void Recorder::open(std::FILE* file, long long maxPasses)
+{
+    close();
+    m_file = file;
     m_passes = 0;
     m_maxPasses = maxPasses;
-    std::fputs("# Readings recorded by config.dat, one block per pass.\n"
-               "# Replay them with \"replay = <this file>\" in monitor.conf.\n",
-               m_file);
-    return true;
+    std::fprintf(m_file,
+                 "%s, one block per pass.\n"
+                 "# Replay them with \"replay = <this file>\" in monitor.conf.\n",
+                 kRecordingMark);
 }
 
 void Recorder::writeSensors(const Catalogue& cat)

@@ -16,6 +16,9 @@ class Catalogue;
 
 // Writes the sensors once, then one block of valid readings per pass, flushed at once so that
 // a crash or a kill loses at most the last pass.
+// The first line of every recording; a file that does not begin so was not written here.
+inline constexpr const char* kRecordingMark = "# Readings recorded by config.dat";
+
 class Recorder
 {
 public:
@@ -26,6 +29,8 @@ public:
 
     // maxPasses 0: no limit.
     bool open(const std::string& path, long long maxPasses, std::string* why = nullptr);
+    // The same on a file the caller opened for writing; takes it over.
+    void open(std::FILE* file, long long maxPasses);
     bool isOpen() const { return m_file != nullptr; }
     void writeSensors(const Catalogue& catalogue);
     // Sensors declared after the first ones (a GPU found at a later pass); the file format

@@ -1,21 +1,15 @@
 #include "Autostart.h"
 
+#include "SafeWrite.h"
+#include "SettingsLocation.h"
+
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace zolven {
 namespace {
-
-// XDG base directories: an unset, empty or relative XDG_CONFIG_HOME means ~/.config.
-QString configHome()
-{
-    const QString env = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (!env.isEmpty() && QDir::isAbsolutePath(env))
-        return env;
-    return QDir::homePath() + QStringLiteral("/.config");
-}
 
 // Escapes for a desktop-entry string value: backslash, and the control characters that would
 // break the line.
@@ -60,9 +54,17 @@ QString execValue(const QString& path)
     return escapeString(quoted);
 }
 
+void warn(const QString& path, const QString& why)
+{
+    qWarning().noquote().nospace() << "[Autostart] Cannot write " << path << ": " << why;
+}
+
 QString entryPath(const QString& executablePath)
 {
-    return configHome() + QStringLiteral("/autostart/") + autostartEntryName(executablePath) +
+    const QString home = userConfigHome();
+    if (home.isEmpty())
+        return QString();
+    return home + QStringLiteral("/autostart/") + autostartEntryName(executablePath) +
            QStringLiteral(".desktop");
 }
 
@@ -79,12 +81,18 @@ void applyAutostart(const QString& executablePath, bool enable)
     if (autostartEntryName(executablePath).isEmpty())
         return;
     const QString path = entryPath(executablePath);
-    if (!enable) {
-        QFile::remove(path);
+    if (path.isEmpty()) {
+        // No home: no entry to remove either.
+        if (enable)
+            warn(QStringLiteral("the autostart entry"), QStringLiteral("no home folder"));
         return;
     }
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+    if (!enable) {
+        QFile entry(path);
+        if (entry.exists() && !entry.remove())
+            warn(path, entry.errorString());
         return;
+    }
     const QString entry = QStringLiteral("[Desktop Entry]\n"
                                          "Type=Application\n"
                                          "Name=%1\n"
@@ -93,11 +101,17 @@ void applyAutostart(const QString& executablePath, bool enable)
                                          "X-GNOME-Autostart-enabled=true\n")
                               .arg(escapeString(autostartEntryName(executablePath)),
                                    execValue(QFileInfo(executablePath).absoluteFilePath()));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    const QByteArray bytes = entry.toUtf8();
+    QFile current(path);
+    // Rewritten only when it would change: every start applies the setting.
+    if (current.open(QIODevice::ReadOnly) && current.readAll() == bytes)
         return;
-    file.write(entry.toUtf8());
-    file.commit();
+    current.close();
+    QString why;
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        warn(path, QStringLiteral("its folder cannot be made"));
+    else if (!replaceFile(path, bytes, &why))
+        warn(path, why);
 }
 
 } // namespace zolven

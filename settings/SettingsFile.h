@@ -59,8 +59,9 @@ QList<ConfigEntry> defaultConfigEntries();
 bool readConfigFile(const QString& path, QList<ConfigEntry>& rows);
 
 // Writes every row into its group and flushes, removing the row's key from the top level; other
-// keys of the file stay. False when the file could not be written.
-bool writeConfigFile(const QString& path, const QList<ConfigEntry>& rows);
+// keys of the file stay. The file is replaced whole or not at all, and not touched when nothing
+// in it changes. False, with the reason in why, when it could not be written.
+bool writeConfigFile(const QString& path, const QList<ConfigEntry>& rows, QString* why = nullptr);
 
 // The manual port of group "DEVICE", key "Port", trimmed; empty when absent.
 QString readManualPort(const QString& path);

@@ -8,6 +8,7 @@ namespace {
 
 std::mutex g_mutex;
 QStringList g_lines;
+QStringList g_warnings;
 QtMessageHandler g_previous = nullptr;
 
 void collect(QtMsgType type, const QMessageLogContext& context, const QString& message)
@@ -15,9 +16,14 @@ void collect(QtMsgType type, const QMessageLogContext& context, const QString& m
     if (type == QtDebugMsg) {
         std::lock_guard<std::mutex> lock(g_mutex);
         g_lines.append(message);
-    } else if (g_previous) {
-        g_previous(type, context, message);
+        return;
     }
+    if (type == QtWarningMsg) {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        g_warnings.append(message);
+    }
+    if (g_previous)
+        g_previous(type, context, message);
 }
 
 } // namespace
@@ -26,6 +32,7 @@ LogCapture::LogCapture()
 {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_lines.clear();
+    g_warnings.clear();
     g_previous = qInstallMessageHandler(collect);
 }
 
@@ -66,4 +73,14 @@ void LogCapture::clear()
 {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_lines.clear();
+}
+
+QStringList LogCapture::warningsStartingWith(const QString& prefix) const
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    QStringList out;
+    for (const QString& line : std::as_const(g_warnings))
+        if (line.startsWith(prefix))
+            out << line;
+    return out;
 }

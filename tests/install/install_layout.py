@@ -30,6 +30,7 @@ FILES = {
     "usr/bin/zolven",
     "usr/lib/zolven/ZOLVEN",
     "usr/lib/zolven/config.dat",
+    "usr/lib/zolven/installed",
     f"usr/share/applications/{APP_ID}.desktop",
     f"usr/share/metainfo/{APP_ID}.metainfo.xml",
     "usr/lib/udev/rules.d/70-zolven.rules",
@@ -184,8 +185,10 @@ def run_from_terminal(command, env, app_dir):
           "\n".join(text.splitlines()[:20]))
     check("sensor: CPU [#0]: Test Processor" in text,
           "from a terminal: the readings do not come from the user's monitor.conf")
-    check(f"[Config] Settings file : {app_dir}/config.ini" in text,
-          "from a terminal: the settings file is not beside a program the user may write")
+    conf = os.path.join(env["XDG_CONFIG_HOME"], "ZOLVEN", "config.ini")
+    check(f"[Config] Settings file : {conf}" in text,
+          "from a terminal: an installed copy keeps its settings outside the user's folder, "
+          "although this user (root in CI) may write its own")
 
 
 def run_without_terminal(command, env, device):
@@ -236,13 +239,19 @@ def main():
         with open(os.path.join(conf_dir, "monitor.conf"), "w") as f:
             f.write(f"replay = {os.path.abspath(args.readings)}\n")
         app_dir = os.path.join(root, "usr/lib/zolven")
+        before = sorted(os.listdir(app_dir))
         device = Device()
-        with open(os.path.join(app_dir, "config.ini"), "w") as f:
+        # An installed copy reads its settings from the user's folder, whoever runs it.
+        with open(os.path.join(conf_dir, "config.ini"), "w") as f:
             f.write(f"[DEVICE]\nPort={device.name}\n")
         command = os.path.join(root, "usr/bin/zolven")
         run_from_terminal(command, env, app_dir)
         run_without_terminal(command, env, device)
         device.close()
+        check(sorted(os.listdir(app_dir)) == before,
+              f"the installed program wrote into its folder: {sorted(os.listdir(app_dir))}")
+        with open(os.path.join(conf_dir, "config.ini")) as f:
+            check("Auto%20Run=" in f.read(), "the settings were not written to the user's folder")
     finally:
         shutil.rmtree(work, ignore_errors=True)
     print(f"{len(failures)} failed" if failures else "install layout: all checks passed")

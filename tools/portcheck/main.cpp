@@ -5,6 +5,7 @@
 
 #include "device/PortMonitor.h"
 #include "device/SerialPorts.h"
+#include "device/UsbIds.h"
 #include "settings/SettingsFile.h"
 
 #include <QCommandLineParser>
@@ -28,8 +29,12 @@ int report(const QString& ini)
     const auto infos = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo& info : infos) {
         out << info.portName() << "  " << info.systemLocation() << "  ";
+        quint16 vendor = 0, product = 0;
         if (info.hasVendorIdentifier() && info.hasProductIdentifier())
             out << hex4(info.vendorIdentifier()) << ':' << hex4(info.productIdentifier());
+        else if (zolven::usbIdsOfPort(info.portName(), vendor, product))
+            // What ZOLVEN falls back to without udev's properties.
+            out << hex4(vendor) << ':' << hex4(product) << " (sysfs)";
         else
             out << "----:----";
         out << "  " << info.description() << Qt::endl;
