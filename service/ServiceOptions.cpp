@@ -35,16 +35,16 @@ ServiceOptions parseServiceOptions(const QStringList& arguments, const QProcessE
         QStringLiteral(
             "Feeds the ZOLVEN display with the machine's readings, without a desktop.\n"
             "\n"
-            "Reads config.dat beside itself and the settings of config.ini (Show Fah, [DEVICE] "
-            "Port=),\nwhich it never writes; a missing file means the defaults. Without --config: "
-            "%1 when started\nby systemd as a system service (INVOCATION_ID set, MANAGERPID "
-            "unset), "
-            "else\n$XDG_CONFIG_HOME/ZOLVEN/config.ini (default ~/.config). The library's own "
-            "settings come\nfrom the file named by ZOLVEN_MONITOR_CONFIG (a missing file means its "
-            "defaults), else\nmonitor.conf beside config.dat.\n"
+            "Loads config.dat beside itself. Takes Show Fah and [DEVICE] Port= from the\n"
+            "settings file, which it never writes; a missing file or key means its default.\n"
+            "Without --config the file is %1 when systemd starts it as a\n"
+            "system service (INVOCATION_ID set, MANAGERPID unset), else\n"
+            "$XDG_CONFIG_HOME/ZOLVEN/config.ini (default ~/.config/ZOLVEN/config.ini).\n"
+            "The library reads the file named by ZOLVEN_MONITOR_CONFIG (one that does not\n"
+            "exist means its defaults), else monitor.conf beside config.dat.\n"
             "\n"
-            "Logs a line at start and one per connection and disconnection; QT_LOGGING_RULES or "
-            "--debug\nturn on every line of the tray program's log.")
+            "Logs one line at start and one per connection and disconnection; --debug or\n"
+            "QT_LOGGING_RULES turns on every line of the tray program's log.")
             .arg(QLatin1String(kSystemConfigPath)));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Displays this help."));
