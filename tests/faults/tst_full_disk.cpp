@@ -2,7 +2,7 @@
 // to each edge, with no block left, one page, no inode, and full before the program starts.
 // Whatever fails, the old files stay whole and one line says why.
 
-#include "device/Sysctl.h"
+#include "app/Sysctl.h"
 #include "settings/Autostart.h"
 #include "settings/SettingsFile.h"
 

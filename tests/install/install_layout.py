@@ -31,6 +31,7 @@ FILES = {
     "usr/lib/zolven/ZOLVEN",
     "usr/lib/zolven/config.dat",
     "usr/lib/zolven/installed",
+    "usr/lib/zolven/zolvend",
     f"usr/share/applications/{APP_ID}.desktop",
     f"usr/share/metainfo/{APP_ID}.metainfo.xml",
     "usr/lib/udev/rules.d/70-zolven.rules",

@@ -3,7 +3,7 @@
 // "connected" and "disconnected" as the link changes, and ends when its input closes. The
 // umockdev tests run it inside a testbed.
 
-#include "device/Sysctl.h"
+#include "app/Sysctl.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
