@@ -16,7 +16,8 @@ Window {
     color: "Transparent"
     flags: Qt.FramelessWindowHint | Qt.Window
 
-    property string version_info: "ZOLVEN V1.2.3"
+    // The version from the build (project(VERSION)), set by the program.
+    property string version_info: "ZOLVEN V" + Qt.application.version
     property string tray_quit_string: "Quit ZOLVEN"
     property string tray_icon_name: "ZOLVEN"
     property bool isExpanded: true
