@@ -55,4 +55,5 @@ private:
     std::unique_ptr<zolven::PortWatch> m_ports;
     QString m_manualPort;
     bool m_dropping = false; // the device stopped reading on this port: only the newest frame waits
+    QString m_refusedPort;   // the port whose last opening failed, said once until one opens
 };
