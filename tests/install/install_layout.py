@@ -33,7 +33,11 @@ FILES = {
     f"usr/share/applications/{APP_ID}.desktop",
     f"usr/share/metainfo/{APP_ID}.metainfo.xml",
     "usr/lib/udev/rules.d/70-zolven.rules",
+    "usr/lib/systemd/system/zolvend.service",
+    "usr/share/man/man1/zolven.1.gz",
+    "usr/share/man/man8/zolvend.8.gz",
     "usr/share/doc/zolven/copyright",
+    "usr/share/doc/zolven/changelog.gz",
     "usr/share/doc/zolven/LICENSE-NotoSansCJK.txt",
     "usr/share/doc/zolven/LICENSE-TrainOne.txt",
 } | {f"usr/share/icons/hicolor/{n}x{n}/apps/{APP_ID}.png" for n in ICON_SIZES}
