@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # ZOLVEN: one command to set up, build and run, to build and test, or to make the package.
-#   ./build.sh run      install what is missing, build, start the program
+#   ./build.sh run      install what is missing, build, start the program (with no display:
+#                       the service zolvend in the foreground)
 #   ./build.sh test     the same plus the test tools, build with tests and benchmarks, run CTest
 #   ./build.sh build    install what is missing, build
 #   ./build.sh package  the same plus the packaging tools, build, make the .deb (cpack)
@@ -17,7 +18,7 @@ type=${BUILD_TYPE:-RelWithDebInfo}
 build_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-declarative-dev qt6-serialport-dev qt6-5compat-dev
-    qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev libudev-dev
+    qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev libudev-dev libsystemd-dev
 )
 # Running: what the window's documents import, and the PCI names (dist/CMakeLists.txt names
 # the same for the package).
@@ -73,12 +74,14 @@ run)
     install_missing "${build_packages[@]}" "${run_packages[@]}"
     configure_and_build
     shift
-    args=("$@")
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-        echo "build.sh: no display here; starting ZOLVEN on Qt's offscreen platform (-platform offscreen)"
-        args=(-platform offscreen "${args[@]}")
+        # No desktop: the service does the display's job without a window, with the settings
+        # file the tray program keeps in the build folder (read only; absent means defaults).
+        config="$build/bin/config.ini"
+        echo "build.sh: no display here; starting the service zolvend in the foreground with $config (Ctrl+C ends it)"
+        exec "$build/bin/zolvend" --config "$config" "$@"
     fi
-    exec "$build/bin/ZOLVEN" "${args[@]}"
+    exec "$build/bin/ZOLVEN" "$@"
     ;;
 test)
     install_missing "${build_packages[@]}" "${run_packages[@]}" "${test_packages[@]}"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/Frame.h"
+#include "device/DeviceLink.h"
 #include "settings/Language.h"
 #include "settings/SettingsFile.h"
 
@@ -15,9 +15,9 @@ class QGuiApplication;
 class QQmlApplicationEngine;
 class Transport;
 
-// The system controller the window talks to (context property sys_controller): the device link
-// and its schedule, the metric store, the settings file with autostart, and the interface
-// language. The window's one-second timer drives it; it has no timer or thread of its own.
+// The system controller the window talks to (context property sys_controller): a face over the
+// device link (zolven::DeviceLink), the settings file with autostart, and the interface language.
+// The window's one-second timer drives it; it has no timer or thread of its own.
 class Sysctl : public QObject
 {
     Q_OBJECT
@@ -41,30 +41,54 @@ public:
     Q_INVOKABLE void setIsShowFah(bool value);
     Q_INVOKABLE void setIsAutoRun(bool value);
     Q_INVOKABLE void setILanguage(int value);
-    Q_INVOKABLE bool getIsShowFah() const { return m_isShowFah; }
+    Q_INVOKABLE bool getIsShowFah() const { return m_link.fahrenheit(); }
     Q_INVOKABLE bool getIsAutoRun() const { return m_isAutoRun; }
     Q_INVOKABLE int getILanguage() const { return m_iLanguage; }
     Q_INVOKABLE QStringList getLLanguage() const;
-    Q_INVOKABLE bool getIsConnected() const { return m_isConnected; }
+    Q_INVOKABLE bool getIsConnected() const { return m_link.isConnected(); }
 
-    Q_INVOKABLE void set_send_cpu_temperature(int value) { m_metrics[Metric::CpuTemp] = value; }
-    Q_INVOKABLE void set_send_cpu_frequency(int value) { m_metrics[Metric::CpuClock] = value; }
-    Q_INVOKABLE void set_send_cpu_utilization(int value) { m_metrics[Metric::CpuUsage] = value; }
-    Q_INVOKABLE void set_send_cpu_fan_speed(int value) { m_metrics[Metric::CpuFan] = value; }
-    Q_INVOKABLE void set_send_gpu_frequency(int value) { m_metrics[Metric::GpuClock] = value; }
-    Q_INVOKABLE void set_send_gpu_utilization(int value) { m_metrics[Metric::GpuUsage] = value; }
-    Q_INVOKABLE void set_send_gpu_fan_speed(int value) { m_metrics[Metric::GpuFan] = value; }
-    Q_INVOKABLE void set_send_gpu_memOcupancy(int value) { m_metrics[Metric::GpuRamUsed] = value; }
-    Q_INVOKABLE void set_send_gpu_memTotal(int value) { m_metrics[Metric::GpuRamTotal] = value; }
-    Q_INVOKABLE void set_send_gpu_temperature(int value) { m_metrics[Metric::GpuTemp] = value; }
-    Q_INVOKABLE void set_send_ram_usage(int value) { m_metrics[Metric::RamUsage] = value; }
+    Q_INVOKABLE void set_send_cpu_temperature(int value)
+    {
+        m_link.setMetric(Metric::CpuTemp, value);
+    }
+    Q_INVOKABLE void set_send_cpu_frequency(int value)
+    {
+        m_link.setMetric(Metric::CpuClock, value);
+    }
+    Q_INVOKABLE void set_send_cpu_utilization(int value)
+    {
+        m_link.setMetric(Metric::CpuUsage, value);
+    }
+    Q_INVOKABLE void set_send_cpu_fan_speed(int value) { m_link.setMetric(Metric::CpuFan, value); }
+    Q_INVOKABLE void set_send_gpu_frequency(int value)
+    {
+        m_link.setMetric(Metric::GpuClock, value);
+    }
+    Q_INVOKABLE void set_send_gpu_utilization(int value)
+    {
+        m_link.setMetric(Metric::GpuUsage, value);
+    }
+    Q_INVOKABLE void set_send_gpu_fan_speed(int value) { m_link.setMetric(Metric::GpuFan, value); }
+    Q_INVOKABLE void set_send_gpu_memOcupancy(int value)
+    {
+        m_link.setMetric(Metric::GpuRamUsed, value);
+    }
+    Q_INVOKABLE void set_send_gpu_memTotal(int value)
+    {
+        m_link.setMetric(Metric::GpuRamTotal, value);
+    }
+    Q_INVOKABLE void set_send_gpu_temperature(int value)
+    {
+        m_link.setMetric(Metric::GpuTemp, value);
+    }
+    Q_INVOKABLE void set_send_ram_usage(int value) { m_link.setMetric(Metric::RamUsage, value); }
 
     Q_INVOKABLE void handlerCheckConnected();
     Q_INVOKABLE QString getCPUName();
     Q_INVOKABLE void syncConfFile();
     Q_INVOKABLE void confFileSync();
 
-    Transport* transport() const { return m_transport; }
+    Transport* transport() const { return m_link.transport(); }
     QString configFilePath() const;
 
 signals:
@@ -84,9 +108,7 @@ private:
     void writeConfigFile();
     void enterAppDir() const;
 
-    zolven::MetricStore m_metrics;
-    bool m_isConnected = false;
-    bool m_isShowFah = zolven::kDefaultShowFah;
+    zolven::DeviceLink m_link;
     bool m_isAutoRun = zolven::kDefaultAutoRun;
     QGuiApplication* m_app = nullptr;
     QQmlApplicationEngine* m_engine = nullptr;
@@ -99,7 +121,4 @@ private:
     QString m_appDir;
     // Chosen once at start, so a run never splits its settings between two files.
     QString m_configPath;
-    Transport* m_transport = nullptr;
-    QByteArray m_frame;
-    quint8 m_sendCountdown = 0;
 };

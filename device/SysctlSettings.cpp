@@ -20,7 +20,7 @@ bool Sysctl::readConfigFile()
 {
     enterAppDir();
     const bool complete = zolven::readConfigFile(configFilePath(), m_config);
-    m_transport->setManualPort(readManualPort(configFilePath()));
+    transport()->setManualPort(readManualPort(configFilePath()));
     return complete;
 }
 
@@ -53,7 +53,7 @@ void Sysctl::syncConfFile()
     if (!m_configLoaded)
         return;
     m_config[RowAutoRun].value = m_isAutoRun;
-    m_config[RowShowFah].value = m_isShowFah;
+    m_config[RowShowFah].value = getIsShowFah();
     m_config[RowLanguage].value = m_iLanguage;
     writeConfigFile();
 }
@@ -68,9 +68,9 @@ void Sysctl::setIsAutoRun(bool value)
 
 void Sysctl::setIsShowFah(bool value)
 {
-    m_isShowFah = value;
+    m_link.setFahrenheit(value);
     emit isShowFahChanged();
-    qDebug().noquote().nospace() << "[setIsShowFah] " << m_isShowFah;
+    qDebug().noquote().nospace() << "[setIsShowFah] " << getIsShowFah();
 }
 
 void Sysctl::applyAutoRun(bool enable)

@@ -74,6 +74,7 @@ bool Transport::openPort(const QString& name)
     if (m_port->isOpen())
         m_port->close();
     m_dropping = false;
+    m_portName = name;
     m_port->setPortName(name);
     if (!m_port->open(QIODevice::ReadWrite)) {
         // Once for a port that keeps refusing (another program holds it, say), not at every

@@ -26,6 +26,8 @@ public:
     bool openPortById(quint16 vendorId, quint16 productId);
     bool isOpen() const;
     void closePort();
+    // The port last opened or tried.
+    QString portName() const { return m_portName; }
 
     // A port name that replaces the search by identifiers; empty restores the search.
     void setManualPort(const QString& name) { m_manualPort = name; }
@@ -54,6 +56,7 @@ private:
     QSerialPort* m_port = nullptr;
     std::unique_ptr<zolven::PortWatch> m_ports;
     QString m_manualPort;
+    QString m_portName;      // as named to open(), a path on Linux
     bool m_dropping = false; // the device stopped reading on this port: only the newest frame waits
     QString m_refusedPort;   // the port whose last opening failed, said once until one opens
 };

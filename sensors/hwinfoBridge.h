@@ -120,6 +120,10 @@ public:
     void pauseAfterPass();
     // The worker's last call on this object.
     void workerDone();
+    // The worker's start-up routine and each refresh pass count one when done, whatever the
+    // library answered: a watchdog tells a worker stuck in a library call by this count.
+    void countPass() { m_passes.fetch_add(1, std::memory_order_relaxed); }
+    quint64 passes() const { return m_passes.load(std::memory_order_relaxed); }
 
     // Pause between refresh passes (1000 ms); tests and the benchmark shorten or lengthen it.
     int refreshInterval() const { return m_refreshIntervalMs; }
@@ -154,4 +158,5 @@ private:
     bool m_workerDone = false;
     const zolven::sensors::MonitorEntryPoints* m_library = nullptr;
     std::atomic<int> m_refreshIntervalMs{1000};
+    std::atomic<quint64> m_passes{0};
 };

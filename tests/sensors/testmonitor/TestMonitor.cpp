@@ -11,6 +11,10 @@
 //   @ sensors <n>            sensorCount returns n (default: highest declared sensor + 1)
 //   @ valid 0                every readReading returns true with the valid flag left 0
 //   @ sensor_delay_ms <n>    beginSensor sleeps n ms, to make a pass slow
+//   @ trace 1                every traced call is also written to stderr ("testmonitor: P"), for
+//                            tests that watch another process
+//   @ hang_from_pass <n>     from the n-th enumeration pass on (0 is the first), beginSensor
+//                            never returns: a library call that hangs
 // A build with ZOLVEN_OMIT_ORDINAL=<N> lacks that entry point.
 //
 // For tests, extra C functions count the calls and keep a trace of all but readReading:
@@ -52,6 +56,7 @@ struct State
     std::int32_t sensorCount = 0;
     bool validZero = false;
     int sensorDelayMs = 0;
+    long long hangFromPass = -1;
     long long pass = -1;
     std::int32_t currentSensor = -1;
 
@@ -70,10 +75,13 @@ std::atomic<long> g_calls[5] = {}; // initialise, shutdown, sensorCount, readRea
 std::atomic<std::int32_t> g_lastFlags{0};
 std::mutex g_traceMutex;
 std::string g_trace;
+std::atomic<bool> g_traceToStderr{false};
 
 void trace(const std::string& token)
 {
     std::lock_guard<std::mutex> lock(g_traceMutex);
+    if (g_traceToStderr)
+        std::fprintf(stderr, "testmonitor: %s\n", token.c_str());
     if (!g_trace.empty())
         g_trace += ' ';
     g_trace += token;
@@ -103,6 +111,8 @@ bool load(State& st)
     st.sensorCount = switchInt(file, "sensors", declared);
     st.validZero = switchInt(file, "valid", 1) == 0;
     st.sensorDelayMs = switchInt(file, "sensor_delay_ms", 0);
+    st.hangFromPass = switchInt(file, "hang_from_pass", -1);
+    g_traceToStderr = switchInt(file, "trace", 0) != 0;
 
     st.replay.use(std::move(file));
     st.replay.declare(st.catalogue);
@@ -159,6 +169,11 @@ ZOLVEN_ABI_EXPORT void ordinal_749(std::int32_t sensor)
     g_state.currentSensor = sensor;
     if (g_state.sensorDelayMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(g_state.sensorDelayMs));
+    if (g_state.hangFromPass >= 0 && g_state.pass >= g_state.hangFromPass) {
+        std::fprintf(stderr, "testmonitor: hanging in pass %lld\n", g_state.pass);
+        for (;;)
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
 }
 #endif
 

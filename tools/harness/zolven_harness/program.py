@@ -17,14 +17,14 @@ class AppDir:
     the temporary home, lock and runtime directories of one user. Without config there is no
     config.ini: the program starts as on a new machine."""
 
-    def __init__(self, root, exe, monitor, readings=None, config=None):
+    def __init__(self, root, exe, monitor, readings=None, config=None, exe_name="ZOLVEN"):
         self.root = root
         self.dir = os.path.join(root, "app")
         for sub in ("app", "home", "xdg", "tmp", "run", "dev"):
             os.makedirs(os.path.join(root, sub), exist_ok=True)
         os.chmod(os.path.join(root, "run"), 0o700)
         # A copy, not a link: the application directory is where the executable really is.
-        self.exe = os.path.join(self.dir, "ZOLVEN")
+        self.exe = os.path.join(self.dir, exe_name)
         shutil.copy2(exe, self.exe)
         shutil.copy2(monitor, os.path.join(self.dir, "config.dat"))
         if readings:
@@ -95,18 +95,26 @@ class Program:
     same environment) with its output captured line by line, and written to log_path if given.
     env adds to the environment."""
 
-    def __init__(self, app, xsession, log_path=None, executable=None, args=(), env=None):
+    def __init__(self, app, xsession, log_path=None, executable=None, args=(), env=None,
+                 inherit=True, command=None, preexec_fn=None):
         self.log_path = log_path
-        full_env = {k: v for k, v in os.environ.items() if not _scrubbed(k)}
-        full_env.update(xsession.env)
-        full_env.update(app.env())
+        if inherit:
+            full_env = {k: v for k, v in os.environ.items() if not _scrubbed(k)}
+            full_env.update(xsession.env)
+            full_env.update(app.env())
+        else:
+            # Only what env gives: a service's bare environment.
+            full_env = {}
         full_env.update(env or {})
         self._log = open(log_path, "w", encoding="utf-8") if log_path else None
         self._lines = []  # (arrival time, text)
         self._lock = threading.Lock()
-        self.proc = subprocess.Popen([executable or app.exe, *args], cwd=app.dir, env=full_env,
-                                     stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                     stderr=subprocess.STDOUT)
+        argv = [executable or app.exe, *args]
+        # command wraps the program's own command line (a shell that sets its process id, say).
+        self.proc = subprocess.Popen(command(argv) if command else argv, cwd=app.dir,
+                                     env=full_env, stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                     preexec_fn=preexec_fn)
         self._reader = threading.Thread(target=self._read, daemon=True)
         self._reader.start()
 

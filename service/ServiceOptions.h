@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+namespace zolven {
+
+// Started by the system's service manager, not by a user's (which sets MANAGERPID) nor from a
+// shell: systemd gives every unit's processes INVOCATION_ID.
+bool startedAsSystemService(const QProcessEnvironment& env);
+
+// The configuration file when none is named: /etc/zolven/config.ini for the system service,
+// else $XDG_CONFIG_HOME/ZOLVEN/config.ini ($HOME/.config when XDG_CONFIG_HOME is unset, empty
+// or relative). Empty when neither gives an absolute folder: then the defaults apply.
+QString defaultServiceConfigPath(const QProcessEnvironment& env);
+
+inline constexpr char kSystemConfigPath[] = "/etc/zolven/config.ini";
+
+struct ServiceOptions
+{
+    QString configPath; // absolute, or empty for none
+    bool debug = false;
+    // Set when the command line asked for help or a version, or was wrong: end with this code
+    // after printing message.
+    int exitCode = -1;
+    QString message;
+};
+
+// Parses the arguments after the program's name.
+ServiceOptions parseServiceOptions(const QStringList& arguments, const QProcessEnvironment& env);
+
+// What the service takes from the tray's settings file; it never writes the file.
+struct ServiceSettings
+{
+    QString path;
+    bool found = false;
+    bool fahrenheit = false;
+    QString manualPort;
+};
+
+// A missing file or key means its default.
+ServiceSettings readServiceSettings(const QString& path);
+
+} // namespace zolven
