@@ -21,7 +21,7 @@ python=/usr/bin/python3
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DZOLVEN_BUILD_TESTS=ON -DZOLVEN_BUILD_BENCH=ON >/dev/null
 cmake --build "$build" --target ZOLVEN zolven_config_dat testmonitor bench_floor \
-    bench_tray_floor bench_refresh bench_monitor
+    bench_tray_floor bench_refresh bench_monitor zolvend
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
