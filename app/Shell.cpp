@@ -2,9 +2,9 @@
 
 #include "app/GraphicsSetup.h"
 #include "app/LockLocation.h"
-#include "app/SessionEnd.h"
+#include "app/Sysctl.h"
 #include "app/WindowMemory.h"
-#include "device/Sysctl.h"
+#include "process/SessionEnd.h"
 #include "sensors/hwinfoBridge.h"
 
 #include <QApplication>

@@ -26,7 +26,6 @@ public:
 
     void setMetric(Metric m, qint32 value) { m_metrics[m] = value; }
     qint32 metric(Metric m) const { return m_metrics[m]; }
-    const MetricStore& metrics() const { return m_metrics; }
 
     void setFahrenheit(bool on) { m_fahrenheit = on; }
     bool fahrenheit() const { return m_fahrenheit; }

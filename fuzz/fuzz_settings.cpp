@@ -2,7 +2,7 @@
 // writes them back at exit. Whatever the bytes, the values it applied must be ones it can show,
 // and the file it leaves must read back complete and equal to them.
 
-#include "device/Sysctl.h"
+#include "app/Sysctl.h"
 #include "settings/SettingsFile.h"
 
 #include <QCoreApplication>

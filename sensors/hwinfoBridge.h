@@ -126,7 +126,6 @@ public:
     quint64 passes() const { return m_passes.load(std::memory_order_relaxed); }
 
     // Pause between refresh passes (1000 ms); tests and the benchmark shorten or lengthen it.
-    int refreshInterval() const { return m_refreshIntervalMs; }
     void setRefreshInterval(int milliseconds) { m_refreshIntervalMs = milliseconds; }
 
     qint32 metric(Metric m) const { return m_metrics[m].load(); }

@@ -1,6 +1,6 @@
 // zolvend: the display fed by a service, with no window and no session.
 
-#include "app/SessionEnd.h"
+#include "process/SessionEnd.h"
 #include "service/Service.h"
 #include "service/ServiceOptions.h"
 #include "service/SystemdNotify.h"

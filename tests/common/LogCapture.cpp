@@ -12,7 +12,7 @@ QtMessageHandler g_previous = nullptr;
 
 void collect(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    if (type == QtDebugMsg) {
+    if (type == QtDebugMsg || type == QtInfoMsg) {
         std::lock_guard<std::mutex> lock(g_mutex);
         g_lines.append(message);
     } else if (g_previous) {

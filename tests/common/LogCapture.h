@@ -3,8 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-// Collects the debug lines written while it lives, from any thread; other messages (warnings)
-// still reach the previous handler. One at a time.
+// Collects the debug and info lines written while it lives, from any thread; other messages
+// (warnings) still reach the previous handler. One at a time.
 class LogCapture
 {
 public:

@@ -1,4 +1,4 @@
-#include "device/Sysctl.h"
+#include "app/Sysctl.h"
 
 #include <QTemporaryDir>
 #include <QTest>

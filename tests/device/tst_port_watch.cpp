@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
+#include "app/Sysctl.h"
 #include "device/PortMonitor.h"
-#include "device/Sysctl.h"
 #include "device/Transport.h"
 
 #include <QFile>

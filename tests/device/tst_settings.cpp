@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "device/Sysctl.h"
+#include "app/Sysctl.h"
 #include "settings/Autostart.h"
 #include "settings/SettingsFile.h"
 

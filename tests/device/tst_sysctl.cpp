@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
+#include "app/Sysctl.h"
 #include "device/Frame.h"
-#include "device/Sysctl.h"
 #include "device/SystemCommands.h"
 #include "device/Transport.h"
 

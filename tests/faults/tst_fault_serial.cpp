@@ -5,8 +5,8 @@
 #include "LogCapture.h"
 #include "tests/device/TestSupport.h"
 
+#include "app/Sysctl.h"
 #include "device/Frame.h"
-#include "device/Sysctl.h"
 #include "device/Transport.h"
 
 #include <QDir>

@@ -6,7 +6,7 @@
 #include "LogCapture.h"
 #include "tests/device/TestSupport.h"
 
-#include "device/Sysctl.h"
+#include "app/Sysctl.h"
 #include "settings/SettingsFile.h"
 
 #include <QDir>

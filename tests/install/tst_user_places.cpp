@@ -5,7 +5,7 @@
 // tests run as root: no permission bit stops root.
 
 #include "app/Shell.h"
-#include "device/Sysctl.h"
+#include "app/Sysctl.h"
 #include "device/SystemCommands.h"
 #include "monitor/Config.h"
 #include "settings/SettingsLocation.h"

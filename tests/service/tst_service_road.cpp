@@ -6,8 +6,8 @@
 // check timer is stopped and fired by hand, and the road's check is called by hand.
 
 #include "app/Shell.h"
+#include "app/Sysctl.h"
 #include "device/DeviceLink.h"
-#include "device/Sysctl.h"
 #include "sensors/hwinfoBridge.h"
 #include "service/Service.h"
 #include "service/ServiceOptions.h"

@@ -20,7 +20,7 @@ import xml.etree.ElementTree as ET
 
 SOURCE = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
                                        ".."))
-PROGRAM = ("/usr/lib/zolven/ZOLVEN", "/usr/lib/zolven/config.dat")
+PROGRAM = ("/usr/lib/zolven/ZOLVEN", "/usr/lib/zolven/zolvend", "/usr/lib/zolven/config.dat")
 DATA = ("/usr/share/misc/pci.ids",)
 IMPORT = re.compile(r"^\s*import\s+([A-Za-z_][\w.]*)", re.M)
 QMLDIR_LINK = re.compile(r"^\s*(?:import|depends)\s+([A-Za-z_][\w.]*)", re.M)

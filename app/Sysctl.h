@@ -110,7 +110,6 @@ private:
 
     zolven::DeviceLink m_link;
     bool m_isAutoRun = zolven::kDefaultAutoRun;
-    QGuiApplication* m_app = nullptr;
     QQmlApplicationEngine* m_engine = nullptr;
     QTranslator m_translator;
     QList<zolven::LanguageEntry> m_languages;

@@ -6,9 +6,8 @@
 #include <QDebug>
 #include <QQmlApplicationEngine>
 
-void Sysctl::attachEngine(QGuiApplication& app, QQmlApplicationEngine& engine)
+void Sysctl::attachEngine(QGuiApplication&, QQmlApplicationEngine& engine)
 {
-    m_app = &app;
     m_engine = &engine;
 }
 
