@@ -5,6 +5,7 @@
 #   ./build.sh test     the same plus the test tools, build with tests and benchmarks, run CTest
 #   ./build.sh build    install what is missing, build
 #   ./build.sh package  the same plus the packaging tools, build, make the .deb (cpack)
+#   ./build.sh lint     install the checkers, check formatting and the QML documents (.ci/lint)
 # BUILD_DIR (default ./build) and BUILD_TYPE (default RelWithDebInfo) may be set. A new build
 # folder made by run, build or package leaves the tests out; one made by test keeps them.
 set -euo pipefail
@@ -43,8 +44,11 @@ test_packages=(
     umockdev gir1.2-umockdev-1.0 python3-gi util-linux mount strace
 )
 # Packaging: cpack's DEB generator runs dpkg-shlibdeps and file; CI installs the package on a
-# clean Debian made by debootstrap.
-package_packages=(dpkg-dev file desktop-file-utils appstream debootstrap)
+# clean Debian made by debootstrap, checks it with lintian and its systemd unit with
+# systemd-analyze (whose verify looks the unit's manual page up with man).
+package_packages=(dpkg-dev file desktop-file-utils appstream debootstrap lintian systemd man-db)
+# Linting: the committed .clang-format and qmllint.
+lint_packages=(git clang-format qt6-declarative-dev-tools)
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo=sudo; fi
@@ -102,8 +106,12 @@ package)
     (cd "$build" && cpack -G DEB)
     echo "build.sh: $(ls "$build"/zolven_*.deb)"
     ;;
+lint)
+    install_missing "${lint_packages[@]}"
+    exec "$root/.ci/lint"
+    ;;
 *)
-    echo "usage: $0 run|test|build|package" >&2
+    echo "usage: $0 run|test|build|package|lint" >&2
     exit 2
     ;;
 esac

@@ -26,7 +26,8 @@ Window {
     property real card_height: 800
     onCard_heightChanged: fitHeight(Math.round(card_height))
 
-    property string version_info: "ZOLVEN V1.2.3"
+    // The version from the build (project(VERSION)), set by the program.
+    property string version_info: "ZOLVEN V" + Qt.application.version
     property string tray_quit_string: "Quit ZOLVEN"
     property string tray_icon_name: "ZOLVEN"
     property bool isExpanded: true

@@ -6,6 +6,8 @@
 int main(int argc, char* argv[])
 {
     zolven::quietLogWithoutTerminal();
+    // The window's footer shows it.
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZOLVEN_VERSION));
     int code;
     {
         QApplication app(argc, argv);

@@ -6,7 +6,8 @@
 #   bench/run_all.sh [build-dir]          (default: ./build-bench, RelWithDebInfo)
 #
 # STEADY_SECONDS (120), STARTUP_ROUNDS (10), LATENCY_ROUNDS (6), REFRESH_PASSES (300) may be
-# set. Needs what build.sh installs plus python3-psutil. Takes about 15 minutes; run it on a
+# set; ONLY="steady latency" runs those benchmarks alone and leaves the others' figures as they
+# are. Needs what build.sh installs plus python3-psutil. Takes about 15 minutes; run it on a
 # machine that is otherwise quiet, the figures are only as steady as the machine.
 set -euo pipefail
 
@@ -21,7 +22,7 @@ python=/usr/bin/python3
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DZOLVEN_BUILD_TESTS=ON -DZOLVEN_BUILD_BENCH=ON >/dev/null
 cmake --build "$build" --target ZOLVEN zolven_config_dat testmonitor bench_floor \
-    bench_tray_floor bench_refresh bench_monitor
+    bench_tray_floor bench_refresh bench_monitor zolvend
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
@@ -29,8 +30,15 @@ trap 'rm -rf "$out"' EXIT
 run() { # name, command...
     local name=$1
     shift
+    if [ -n "${ONLY:-}" ] && [[ " $ONLY " != *" $name "* ]]; then
+        return
+    fi
     echo "run_all.sh: $name: $*" >&2
     {
+        if [ -n "${ONLY:-}" ]; then
+            echo "Run alone (ONLY=$ONLY). $(machine)"
+            echo
+        fi
         echo '```'
         echo "\$ ${*/#$root\//}"
         echo '```'
@@ -39,12 +47,16 @@ run() { # name, command...
     } >"$out/$name.md"
 }
 
-{
+machine() {
     echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC') at commit $(git -C "$root" rev-parse --short HEAD)" \
         "on $(nproc) CPUs ($(lscpu | sed -n 's/^Model name: *//p' | head -1))," \
         "Linux $(uname -r), Qt $(pkg-config --modversion Qt6Core 2>/dev/null || echo 6)," \
         "load average before the run: $(cut -d' ' -f1-3 /proc/loadavg)."
-} >"$out/machine.md"
+}
+# A partial run says where and when with its own figures; the page's line stays the full run's.
+if [ -z "${ONLY:-}" ]; then
+    machine >"$out/machine.md"
+fi
 
 run steady "$python" "$root/bench/steady/steady.py" --build "$build" \
     --seconds "${STEADY_SECONDS:-120}"

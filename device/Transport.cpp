@@ -77,9 +77,14 @@ bool Transport::openPort(const QString& name)
     m_portName = name;
     m_port->setPortName(name);
     if (!m_port->open(QIODevice::ReadWrite)) {
-        qDebug().noquote() << "open error";
+        // Once for a port that keeps refusing (another program holds it, say), not at every
+        // check: the log would fill with one line a second for as long as that lasts.
+        if (name != m_refusedPort)
+            qDebug().noquote() << "open error";
+        m_refusedPort = name;
         return false;
     }
+    m_refusedPort.clear();
     qDebug().noquote() << "open ok";
     // Stops at the first refusal and leaves the port open; the next attempt closes it.
     return m_port->setBaudRate(kBaudRate, QSerialPort::AllDirections) &&

@@ -58,4 +58,5 @@ private:
     QString m_manualPort;
     QString m_portName;      // as named to open(), a path on Linux
     bool m_dropping = false; // the device stopped reading on this port: only the newest frame waits
+    QString m_refusedPort;   // the port whose last opening failed, said once until one opens
 };

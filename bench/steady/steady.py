@@ -9,7 +9,10 @@ pty through [DEVICE] Port. The C floor (bench_floor) reads the same sources and 
 frame; the Qt Quick floor (bench_tray_floor) reads nothing and only has what every Qt Quick tray
 program has: a hidden window, a tray icon, a QML Timer writing the frame.
 
-A fifth process is the program again with no display plugged in (no Port, nothing with the
+The service, zolvend, runs beside them with the same library and a pty of its own named in
+its --config file, and is measured against the C floor (it has no window to show).
+
+A further process is the program again with no display plugged in (no Port, nothing with the
 display's USB ids): it goes on checking for one every second, and is measured against the
 connected copy. Once every one sends frames and the program has settled, three windows of N seconds each measure
 all four: the program's window hidden as it starts, shown by a click on its tray icon, and
@@ -43,6 +46,10 @@ GOAL_FLOOR_RATIO = 5
 GOAL_NO_DISPLAY_RATIO = 1.2
 GOAL_HIDDEN_AGAIN_RSS_RATIO = 1.3
 NO_DISPLAY = "ZOLVEN, no display"
+# The service against the C floor, CPU; its resident memory.
+SERVICE = "zolvend"
+GOAL_SERVICE_FLOOR_RATIO = 2
+GOAL_SERVICE_RSS_MB = 16
 
 
 def table(title, res):
@@ -70,6 +77,18 @@ def table(title, res):
              "%.2f x." % (ratio(n, z, "cpu_s"), GOAL_NO_DISPLAY_RATIO,
                           "met" if ratio(n, z, "cpu_s") <= GOAL_NO_DISPLAY_RATIO else "MISSED",
                           ratio(n, z, "rss_mb"))]
+    if SERVICE in res:
+        v = res[SERVICE]
+        rows += ["", "zolvend / C floor: CPU **%.1f x** (goal <= %d x: %s), RSS %.0f x; zolvend / "
+                 "ZOLVEN: CPU %.2f x, RSS %.2f x; RSS max %.1f MB (goal <= %d MB: %s)." % (
+                     ratio(v, c, "cpu_s"), GOAL_SERVICE_FLOOR_RATIO,
+                     "met" if ratio(v, c, "cpu_s") <= GOAL_SERVICE_FLOOR_RATIO else "MISSED",
+                     ratio(v, c, "rss_mb"), ratio(v, z, "cpu_s"), ratio(v, z, "rss_mb"),
+                     v["rss_max_mb"], GOAL_SERVICE_RSS_MB,
+                     "met" if v["rss_max_mb"] <= GOAL_SERVICE_RSS_MB else "MISSED")]
+        vthreads = sorted(v["threads_ms_per_min"].items(), key=lambda kv: -kv[1])
+        rows += ["", "zolvend by thread (CPU ms/min): " + ", ".join(
+            "%s %.1f" % kv for kv in vthreads if kv[1] >= 0.05) + "."]
     odd = [m for m, r in res.items() if m != NO_DISPLAY and abs(r["frames"] - r["wall"]) > 2]
     if odd:
         rows += ["", "Warning: frame counts off by more than two from one a second (%s): "
@@ -90,7 +109,9 @@ def main():
     build = benchlib.build_dir_arg(args.build)
     library = args.library or os.path.join(build, "bin", "config.dat")
 
-    names = ("ZOLVEN", "C floor", "Qt Quick floor", "Python psutil", NO_DISPLAY)
+    service = os.path.join(build, "bin", "zolvend")
+    names = ("ZOLVEN", "C floor", "Qt Quick floor", "Python psutil") + (
+        (SERVICE,) if os.path.exists(service) else ()) + (NO_DISPLAY,)
     devices = {n: PtyDevice() for n in names}  # the no-display copy's never hears from it
     box = benchlib.sandbox(build, library, port=devices["ZOLVEN"].path)
     floor_box = benchlib.sandbox(build, library)
@@ -112,6 +133,18 @@ def main():
         others.append(subprocess.Popen(
             ["/usr/bin/python3", os.path.join(HERE, "poller.py"), devices["Python psutil"].path]))
         pids["Python psutil"] = others[-1].pid
+        if SERVICE in names:
+            # As the unit starts it: the library beside it, no home, runtime folder or bus.
+            if library != os.path.join(build, "bin", "config.dat"):
+                raise SystemExit("zolvend loads the config.dat beside it; drop --library")
+            config = os.path.join(floor_box.root, "zolvend.ini")
+            with open(config, "w", encoding="utf-8") as f:
+                f.write("[DEVICE]\nPort=%s\n" % devices[SERVICE].path)
+            others.append(subprocess.Popen(
+                [service, "--config", config], stdin=subprocess.DEVNULL,
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                env={"PATH": "/usr/bin:/bin", "LANG": "C.UTF-8"}))
+            pids[SERVICE] = others[-1].pid
         programs.append(Program(bare_box, session, env=dict(e.split("=", 1) for e in args.env)))
         pids[NO_DISPLAY] = programs[-1].proc.pid
         for name in names[:-1]:
@@ -166,7 +199,16 @@ def main():
                   "met" if h["cpu_s"] <= GOAL_FLOOR_RATIO * hidden["C floor"]["cpu_s"]
                   else "MISSED",
                   "below" if h["cpu_s"] < hidden["Python psutil"]["cpu_s"] else "NOT below"),
-              "", "Last frame the program sent: %s" % ", ".join(
+              ""]
+    if SERVICE in hidden:
+        v = hidden[SERVICE]
+        lines += ["Goals of the service (window hidden): %.1f x the C floor's CPU time (goal <= "
+                  "%d x: %s), %.1f MB resident at most (goal <= %d MB: %s)." % (
+                      v["cpu_s"] / hidden["C floor"]["cpu_s"], GOAL_SERVICE_FLOOR_RATIO,
+                      "met" if v["cpu_s"] <= GOAL_SERVICE_FLOOR_RATIO * hidden["C floor"]["cpu_s"]
+                      else "MISSED", v["rss_max_mb"], GOAL_SERVICE_RSS_MB,
+                      "met" if v["rss_max_mb"] <= GOAL_SERVICE_RSS_MB else "MISSED"), ""]
+    lines += ["Last frame the program sent: %s" % ", ".join(
                   "%s %s" % (k, v) for k, v in last.items()), ""]
     print("\n".join(lines))
 

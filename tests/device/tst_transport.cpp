@@ -18,6 +18,7 @@ private slots:
     void picksPortByIdentifiers_data();
     void picksPortByIdentifiers();
     void manualPortReplacesSearch();
+    void refusedPortSaidOnce();
     void portErrorsBecomeEmitError();
     void closedPortDropsFrames();
 };
@@ -104,6 +105,34 @@ void TransportTest::manualPortReplacesSearch()
     QVERIFY(!transport.isOpen());
     QCOMPARE(log.lines(), QStringList{QStringLiteral("open error")});
     QVERIFY(errors.count() >= 1);
+}
+
+// A port another program holds is tried at every check: "open error" once, again only after
+// a port opened or for another port.
+void TransportTest::refusedPortSaidOnce()
+{
+    PtyDevice device;
+    QVERIFY(device.isValid());
+    Transport transport(nullptr);
+    const QString missing = QStringLiteral("/nonexistent/ttyZOLVEN");
+    LogCapture log;
+    transport.setManualPort(missing);
+    for (int check = 0; check < 5; ++check)
+        QVERIFY(!transport.connectDevice());
+    QCOMPARE(log.lines(), QStringList{QStringLiteral("open error")});
+
+    transport.setManualPort(missing + QStringLiteral("2"));
+    QVERIFY(!transport.connectDevice());
+    QVERIFY(!transport.connectDevice());
+    QCOMPARE(log.count(QStringLiteral("open error")), 2);
+
+    transport.setManualPort(device.name());
+    QVERIFY(transport.connectDevice());
+    transport.closePort();
+    transport.setManualPort(missing);
+    QVERIFY(!transport.connectDevice());
+    QCOMPARE(log.lines(), (QStringList{QStringLiteral("open error"), QStringLiteral("open error"),
+                                       QStringLiteral("open ok"), QStringLiteral("open error")}));
 }
 
 void TransportTest::portErrorsBecomeEmitError()

@@ -27,8 +27,8 @@ def scenario_startup_frames(s):
     seventh check after connecting; a click on the icon shows the 490 x 800 window."""
     program = s.start()
     s.tray_icon()
-    # No device yet: every check tries the port once and fails.
-    program.wait_line("open error", 2)
+    # No device yet: every check tries the port and fails, saying so once.
+    program.wait_line("open error")
     program.wait_line("[Refresh data] Refresh done", 2)
 
     # The window may not exist yet: it is made when first shown.
@@ -211,7 +211,7 @@ def scenario_reconnect(s):
 
     s.device.unplug()
     failed = program.count("open error")
-    program.wait_line("open error", failed + 2)
+    program.wait_line("open error", failed + 1)
     since = s.device.frame_count()
     s.device.plug()
     ok_time = program.wait_line("open ok", 2)[1][0]

@@ -35,7 +35,11 @@ FILES = {
     f"usr/share/applications/{APP_ID}.desktop",
     f"usr/share/metainfo/{APP_ID}.metainfo.xml",
     "usr/lib/udev/rules.d/70-zolven.rules",
+    "usr/lib/systemd/system/zolvend.service",
+    "usr/share/man/man1/zolven.1.gz",
+    "usr/share/man/man8/zolvend.8.gz",
     "usr/share/doc/zolven/copyright",
+    "usr/share/doc/zolven/changelog.gz",
     "usr/share/doc/zolven/LICENSE-NotoSansCJK.txt",
     "usr/share/doc/zolven/LICENSE-TrainOne.txt",
 } | {f"usr/share/icons/hicolor/{n}x{n}/apps/{APP_ID}.png" for n in ICON_SIZES}
@@ -102,6 +106,13 @@ def check_layout(root, version):
           f"the metainfo's newest release is not {version}: bump it with the project version")
     check(f"<launchable type=\"desktop-id\">{APP_ID}.desktop</launchable>" in text,
           "the metainfo launches another desktop entry")
+
+    # The unit starts the service where the install put it, with no options.
+    with open(os.path.join(root, "usr/lib/systemd/system/zolvend.service"), encoding="utf-8") as f:
+        starts = re.findall(r"^ExecStart=(.*)$", f.read(), re.M)
+    check(len(starts) == 1 and " " not in starts[0].strip() and
+          os.access(os.path.join(root, starts[0].strip().lstrip("/")), os.X_OK),
+          f"the unit's ExecStart {starts} is not the installed zolvend")
 
     with open(os.path.join(root, "usr/lib/udev/rules.d/70-zolven.rules"), encoding="utf-8") as f:
         rules = [line for line in f.read().splitlines() if line and not line.startswith("#")]

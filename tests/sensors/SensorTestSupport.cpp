@@ -7,7 +7,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-
 #if defined(_WIN32)
 #include <windows.h>
 #else

@@ -39,7 +39,7 @@ CATALOGUES = {
 
 # Texts shown as they are in every language.
 FIXED_TEXTS = [
-    "ZOLVEN", "Quit ZOLVEN", "ZOLVEN V1.2.3",
+    "ZOLVEN", "Quit ZOLVEN", "ZOLVEN V",  # the footer adds the version, in ASCII
     "LOADING...", "SENSOR", "NO DATA",
     "℃", "℉", "MHz", "%", "RPM", "%(PWM)", " MB", "/",
     "简体中文", "繁体中文", "繁體中文", "English",

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The Debian package, as root (CI): installed with apt, which pulls in what it depends on;
-# its dependencies proven; the installed program run as two ordinary users; then removed.
+# The Debian package, as root (CI): lintian finds nothing to say; installed with apt, which
+# pulls in what it depends on; its systemd unit verified and rated (check_unit.sh); its
+# dependencies proven; the installed program run as two ordinary users; then removed.
 # Last, the same package on a clean Debian 12 (clean_debian.sh).
 #   tests/install/package/ci.sh [build dir]     after ./build.sh package
 set -euo pipefail
@@ -26,16 +27,21 @@ trap remove EXIT
 remove
 
 start=$SECONDS
+# Every error and warning fails; the package carries no overrides.
+echo "package: lintian $(basename "$deb")"
+lintian --fail-on error,warning --display-level ">=warning" "$deb"
+
 echo "package: installing $(basename "$deb")"
 apt-get install -y -qq --no-install-recommends "$deb" 2>&1 | sed '/^(Reading database/d'
 dpkg-query -W -f='package: installed ${Package} ${Version}\n  Depends: ${Depends}\n' zolven
 
+"$here/check_unit.sh" "$deb"
 /usr/bin/python3 "$here/check_deps.py" --build "$build"
 /usr/bin/python3 "$here/run_installed.py"
 
 apt-get purge -y -qq zolven >/dev/null
 for path in /usr/bin/zolven /usr/lib/zolven /usr/share/applications/org.zolven.ZOLVEN.desktop \
-            /usr/lib/udev/rules.d/70-zolven.rules; do
+            /usr/lib/udev/rules.d/70-zolven.rules /usr/lib/systemd/system/zolvend.service; do
     if [ -e "$path" ] || [ -L "$path" ]; then
         echo "package: $path is still there after removing the package" >&2
         exit 1
