@@ -1,6 +1,7 @@
 #include "ServiceOptions.h"
 
 #include "settings/SettingsFile.h"
+#include "settings/SettingsLocation.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -18,14 +19,8 @@ QString defaultServiceConfigPath(const QProcessEnvironment& env)
 {
     if (startedAsSystemService(env))
         return QString::fromLatin1(kSystemConfigPath);
-    QString base = env.value(QStringLiteral("XDG_CONFIG_HOME"));
-    if (!QDir::isAbsolutePath(base)) {
-        const QString home = env.value(QStringLiteral("HOME"));
-        if (!QDir::isAbsolutePath(home))
-            return QString();
-        base = home + QStringLiteral("/.config");
-    }
-    return QDir::cleanPath(base + QStringLiteral("/ZOLVEN/config.ini"));
+    // The tray program's rule for the user's folder, so both read the same file.
+    return userSettingsFilePath();
 }
 
 ServiceOptions parseServiceOptions(const QStringList& arguments, const QProcessEnvironment& env)

@@ -11,8 +11,9 @@ namespace zolven {
 bool startedAsSystemService(const QProcessEnvironment& env);
 
 // The configuration file when none is named: /etc/zolven/config.ini for the system service,
-// else $XDG_CONFIG_HOME/ZOLVEN/config.ini ($HOME/.config when XDG_CONFIG_HOME is unset, empty
-// or relative). Empty when neither gives an absolute folder: then the defaults apply.
+// else the tray program's file in the user's config folder (userSettingsFilePath: relative
+// XDG_CONFIG_HOME ignored, no usable home means none). Empty when there is none: then the
+// defaults apply. env decides only whether this is the system service.
 QString defaultServiceConfigPath(const QProcessEnvironment& env);
 
 inline constexpr char kSystemConfigPath[] = "/etc/zolven/config.ini";

@@ -39,33 +39,44 @@ private slots:
     void missingMonitorConfigMeansDefaults();
 };
 
+// The system service is told by the environment it is given; otherwise the user's folder
+// comes from the process's own HOME and XDG_CONFIG_HOME, as for the tray program.
 void ServiceOptionsTest::defaultConfig_data()
 {
     QTest::addColumn<QStringList>("env");
+    QTest::addColumn<QString>("xdg");
     QTest::addColumn<QString>("expected");
     const QString system = QString::fromLatin1(kSystemConfigPath);
-    QTest::newRow("system service") << QStringList{"INVOCATION_ID=0f1e", "HOME=/root"} << system;
+    const QString user = QStringLiteral("@home/.config/ZOLVEN/config.ini");
+    QTest::newRow("system service") << QStringList{"INVOCATION_ID=0f1e"} << QString() << system;
     QTest::newRow("user manager's service")
-        << QStringList{"INVOCATION_ID=0f1e", "MANAGERPID=1200", "HOME=/home/ann"}
-        << "/home/ann/.config/ZOLVEN/config.ini";
-    QTest::newRow("shell, XDG_CONFIG_HOME")
-        << QStringList{"XDG_CONFIG_HOME=/srv/conf", "HOME=/home/ann"}
-        << "/srv/conf/ZOLVEN/config.ini";
-    QTest::newRow("relative XDG_CONFIG_HOME is ignored")
-        << QStringList{"XDG_CONFIG_HOME=conf", "HOME=/home/ann"}
-        << "/home/ann/.config/ZOLVEN/config.ini";
-    QTest::newRow("empty INVOCATION_ID")
-        << QStringList{"INVOCATION_ID=", "HOME=/home/ann"} << "/home/ann/.config/ZOLVEN/config.ini";
-    QTest::newRow("no home at all") << QStringList{"XDG_CONFIG_HOME=rel"} << QString();
-    QTest::newRow("relative home") << QStringList{"HOME=home"} << QString();
+        << QStringList{"INVOCATION_ID=0f1e", "MANAGERPID=1200"} << QString() << user;
+    QTest::newRow("shell, XDG_CONFIG_HOME") << QStringList{} << "/srv/conf"
+                                            << "/srv/conf/ZOLVEN/config.ini";
+    QTest::newRow("relative XDG_CONFIG_HOME is ignored") << QStringList{} << "conf" << user;
+    QTest::newRow("empty INVOCATION_ID") << QStringList{"INVOCATION_ID="} << QString() << user;
+    QTest::newRow("no usable home") << QStringList{} << "rel" << QString();
 }
 
 void ServiceOptionsTest::defaultConfig()
 {
     QFETCH(QStringList, env);
+    QFETCH(QString, xdg);
     QFETCH(QString, expected);
-    QCOMPARE(defaultServiceConfigPath(envOf(env)), expected);
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldXdg = qgetenv("XDG_CONFIG_HOME");
+    const bool noHome = QByteArray(QTest::currentDataTag()) == "no usable home";
+    // A home that does not exist is no home (and is never made).
+    qputenv("HOME", noHome ? QByteArray("/nonexistent/zolven-home") : home.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", xdg.toLocal8Bit());
+    expected.replace(QStringLiteral("@home"), home.path());
+    const QString found = defaultServiceConfigPath(envOf(env));
     const ServiceOptions o = parseServiceOptions({QStringLiteral("zolvend")}, envOf(env));
+    qputenv("HOME", oldHome);
+    qputenv("XDG_CONFIG_HOME", oldXdg);
+    QCOMPARE(found, expected);
     QCOMPARE(o.exitCode, -1);
     QCOMPARE(o.configPath, expected);
 }
