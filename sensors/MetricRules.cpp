@@ -37,7 +37,9 @@ namespace {
 class Walk
 {
 public:
-    Walk(RuleMode mode, PassResult& result) : m_mode(mode), m_result(result) {}
+    Walk(RuleMode mode, bool withLog, PassResult& result)
+        : m_mode(mode), m_withLog(withLog), m_result(result)
+    {}
 
     void item(const ReadingItem& it, int index)
     {
@@ -181,6 +183,8 @@ private:
     // between its parts.
     void log(const char* tag)
     {
+        if (!m_withLog)
+            return;
         // One multi-argument arg(): a label holding "%2" must not swallow a later value.
         const ReadingItem& it = *m_item;
         if (m_mode == RuleMode::Discovery) {
@@ -200,6 +204,7 @@ private:
     int logLines() const { return int(m_result.log.size()); }
 
     RuleMode m_mode;
+    bool m_withLog;
     PassResult& m_result;
     const ReadingItem* m_item = nullptr;
     int m_index = -1;
@@ -207,11 +212,11 @@ private:
 
 } // namespace
 
-PassResult runPass(const ReadingItems& items, RuleMode mode, const MetricState& state)
+PassResult runPass(const ReadingItems& items, RuleMode mode, const MetricState& state, bool withLog)
 {
     PassResult result;
     result.state = state;
-    Walk walk(mode, result);
+    Walk walk(mode, withLog, result);
     for (int i = 0; i < items.size(); ++i)
         walk.item(items[i], i);
     if (mode == RuleMode::Refresh)

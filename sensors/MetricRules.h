@@ -54,8 +54,11 @@ struct PassResult
 };
 
 // Walks the items in order and applies the rule group of each. A refresh pass then writes
-// the truncated mean of each clock's samples, the CPU's first.
-PassResult runPass(const ReadingItems& items, RuleMode mode, const MetricState& state);
+// the truncated mean of each clock's samples, the CPU's first. Without withLog the pass
+// writes the same but leaves its log empty: formatting every match's line is most of a pass's
+// cost, wasted where no one reads the debug lines.
+PassResult runPass(const ReadingItems& items, RuleMode mode, const MetricState& state,
+                   bool withLog = true);
 
 // Mean of the samples, truncated; only meaningful for a non-empty list.
 qint32 averageSamples(const QVector<qint32>& samples);

@@ -6,6 +6,7 @@
 #include "MonitorLibrary.h"
 
 #include <QDebug>
+#include <QLoggingCategory>
 #include <QMetaMethod>
 #include <QMetaProperty>
 #include <QThread>
@@ -178,7 +179,10 @@ void hwinfoBridge::applyRules(RuleMode mode)
     for (const zolven::sensors::MetricInfo& info : zolven::sensors::kMetrics)
         state.values[info.metric] = metric(info.metric);
     state.gpuPresent = isGpuAvailable;
-    const zolven::sensors::PassResult pass = zolven::sensors::runPass(readingItems, mode, state);
+    // Asked each pass: the filter rules may change while the program runs.
+    const bool logging = QLoggingCategory::defaultCategory()->isDebugEnabled();
+    const zolven::sensors::PassResult pass =
+        zolven::sensors::runPass(readingItems, mode, state, logging);
 
     // Each line goes out as the match is met, each write after its match's line: whoever
     // listens to the log and the signals sees them in the order of the walk.

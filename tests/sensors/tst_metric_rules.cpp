@@ -105,6 +105,7 @@ private slots:
     void gpuMemoryRulesNeedLocationAndKeywords();
     void discoveryOnlyLogs();
     void logLinesAreExact();
+    void withoutLogWritesTheSame();
 };
 
 void MetricRulesTest::conversion_data()
@@ -367,6 +368,32 @@ void MetricRulesTest::logLinesAreExact()
     QCOMPARE(s.last.writes[0].item, 0);
     QCOMPARE(s.last.writes[1].logLines, 2);
     QCOMPARE(s.last.writes[1].item, 1);
+}
+
+// Debug lines off: the pass must still write, sample and mark exactly as with its log.
+void MetricRulesTest::withoutLogWritesTheSame()
+{
+    const ReadingItems items{
+        item("CPU Package", 11, 1, 10, 48.7),  item("Core 0 Clock", 11, 6, 10, 4000),
+        item("Core 1 Clock", 11, 6, 10, 3001), item("GPU Temperature", 13, 1, 0, 61),
+        item("GPU Fan1", 13, 3, 0, 1450),      item("Total CPU Utility", 11, 7, 10, 120)};
+    for (RuleMode mode : {RuleMode::Discovery, RuleMode::Refresh}) {
+        const PassResult with = runPass(items, mode, MetricState{}, true);
+        const PassResult without = runPass(items, mode, MetricState{}, false);
+        QVERIFY(!with.log.isEmpty());
+        QVERIFY(without.log.isEmpty());
+        QCOMPARE(without.writes.size(), with.writes.size());
+        for (int i = 0; i < with.writes.size(); ++i) {
+            QCOMPARE(without.writes[i].metric, with.writes[i].metric);
+            QCOMPARE(without.writes[i].value, with.writes[i].value);
+            QCOMPARE(without.writes[i].item, with.writes[i].item);
+            QCOMPARE(without.writes[i].logLines, 0);
+        }
+        QCOMPARE(without.samples.size(), with.samples.size());
+        QCOMPARE(without.gpuFoundAt, with.gpuFoundAt);
+        QVERIFY(without.state.values.values == with.state.values.values);
+        QCOMPARE(without.state.gpuPresent, with.state.gpuPresent);
+    }
 }
 
 QTEST_GUILESS_MAIN(MetricRulesTest)
