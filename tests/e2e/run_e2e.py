@@ -13,8 +13,6 @@ Exit code 77 when a needed tool is missing (CTest reports the test as skipped).
 import os
 import shutil
 import sys
-import time
-import traceback
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 # The source tree stays clean: no __pycache__ beside the scripts.
@@ -22,6 +20,7 @@ sys.dont_write_bytecode = True
 sys.path[:0] = [HERE, os.path.normpath(os.path.join(HERE, "..", "..", "tools", "harness"))]
 
 from scenarios import SCENARIOS  # noqa: E402
+from zolven_harness import runner  # noqa: E402
 from zolven_harness.basics import Failure  # noqa: E402
 from zolven_harness.scene import Scene  # noqa: E402
 
@@ -29,66 +28,38 @@ TOOLS = ("Xvfb", "trayer", "xdotool", "xwininfo", "xdpyinfo", "import")
 FIXTURE = os.path.join(HERE, "fixtures", "desktop.readings")
 
 
-def make_scene(name, artifacts):
-    """A scenario's world; its logs and screenshots go to a folder of its own in artifacts."""
-    folder = os.path.join(artifacts, name)
-    shutil.rmtree(folder, ignore_errors=True)
-    os.makedirs(folder)
-    return Scene(folder, os.environ["ZOLVEN_E2E_EXE"], os.environ["ZOLVEN_E2E_MONITOR"], FIXTURE,
-                 prefix=f"zolven-e2e-{name}-")
+def diagnose(scene):
+    if scene.x:
+        print("screen saved to", scene.shot("failure"))
+        try:
+            print("windows:", [w for w in scene.x.windows() if w.name])
+        except Failure:
+            pass
+    print(f"decoded frames: {len(scene.device.frames)}, stray bytes: "
+          f"{len(scene.device.stray)}; logs and screenshots in {scene.artifacts}")
 
 
-def run(name, artifacts):
-    print(f"=== {name}: {' '.join(SCENARIOS[name].__doc__.split())}")
-    started = time.monotonic()
-    scene = None
-    try:
-        scene = make_scene(name, artifacts)
-        SCENARIOS[name](scene)
-        print(f"=== {name}: passed in {time.monotonic() - started:.1f} s")
-        return True
-    except Exception as e:  # noqa: BLE001 - every failure gets the same diagnosis
-        print(f"=== {name}: FAILED: {e}")
-        if not isinstance(e, Failure):
-            traceback.print_exc()
-        if scene and scene.x:
-            print("screen saved to", scene.shot("failure"))
-            try:
-                print("windows:", [w for w in scene.x.windows() if w.name])
-            except Failure:
-                pass
-        for program in (scene.programs if scene else []):
-            print(f"--- last lines of {program.label} ({program.log_path}):")
-            print(program.tail())
-        if scene:
-            print(f"decoded frames: {len(scene.device.frames)}, stray bytes: "
-                  f"{len(scene.device.stray)}; logs and screenshots in {scene.artifacts}")
-        return False
-    finally:
-        if scene:
-            scene.close()
+def run(name):
+    """A scenario in a world of its own; its logs and screenshots go to a folder of its own."""
+    return runner.run_scenario(
+        name, SCENARIOS[name].__doc__,
+        lambda: Scene(runner.artifacts_folder("e2e-artifacts", name), os.environ["ZOLVEN_E2E_EXE"],
+                      os.environ["ZOLVEN_E2E_MONITOR"], FIXTURE, prefix=f"zolven-e2e-{name}-"),
+        SCENARIOS[name], programs=lambda scene: scene.programs, diagnose=diagnose)
 
 
 def main(argv):
-    if "--list" in argv:
-        print("\n".join(SCENARIOS))
-        return 0
-    names = argv or list(SCENARIOS)
-    unknown = [n for n in names if n not in SCENARIOS]
-    if unknown:
-        print("unknown scenario(s):", ", ".join(unknown), file=sys.stderr)
-        return 2
-    missing = [t for t in TOOLS if not shutil.which(t)]
-    if missing:
-        print("skipped: missing", ", ".join(missing))
-        return 77
+    names = runner.pick(argv, SCENARIOS)
+    if isinstance(names, int):
+        return names
+    lacking = runner.skipped([t for t in TOOLS if not shutil.which(t)])
+    if lacking is not None:
+        return lacking
     for var in ("ZOLVEN_E2E_EXE", "ZOLVEN_E2E_MONITOR"):
         if not os.path.isfile(os.environ.get(var, "")):
             print(f"{var} does not name a file", file=sys.stderr)
             return 2
-    artifacts = os.path.abspath(os.environ.get("ZOLVEN_E2E_ARTIFACTS", "e2e-artifacts"))
-    results = [run(name, artifacts) for name in names]
-    return 0 if all(results) else 1
+    return runner.outcome([run(name) for name in names])
 
 
 if __name__ == "__main__":

@@ -19,14 +19,15 @@ import signal
 import sys
 import tempfile
 import time
-import traceback
 import types
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.dont_write_bytecode = True
 sys.path[:0] = [os.path.normpath(os.path.join(HERE, "..", "..", "tools", "harness"))]
 
-from zolven_harness.basics import Failure, check  # noqa: E402
+from zolven_harness import runner  # noqa: E402
+from zolven_harness.basics import check  # noqa: E402
+from zolven_harness.runner import Skip  # noqa: E402
 from zolven_harness.device import PtyDevice  # noqa: E402
 from zolven_harness.expect import EXPECTED, check_schedule, expect_frames  # noqa: E402
 from zolven_harness.notify import NotifySocket  # noqa: E402
@@ -34,14 +35,8 @@ from zolven_harness.program import AppDir, Program  # noqa: E402
 
 FIXTURE = os.path.normpath(os.path.join(HERE, "..", "e2e", "fixtures", "desktop.readings"))
 NO_X = types.SimpleNamespace(env={})
-SKIP = 77
-
 CONNECTED = "Connected to the display on"
 LOST = "Lost the display on"
-
-
-class Skip(Exception):
-    pass
 
 
 class World:
@@ -254,44 +249,22 @@ SCENARIOS = {
 
 def run(name, artifacts):
     fn, options = SCENARIOS[name]
-    print(f"=== {name}: {' '.join(fn.__doc__.split())}")
     folder = os.path.join(artifacts, name)
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
-    started = time.monotonic()
-    world = None
-    try:
-        world = World(folder, name, **options)
-        fn(world)
-        print(f"=== {name}: passed in {time.monotonic() - started:.1f} s")
-        return 0
-    except Skip as e:
-        print(f"=== {name}: skipped: {e}")
-        return SKIP
-    except Exception as e:  # noqa: BLE001 - every failure gets the same diagnosis
-        print(f"=== {name}: FAILED: {e}")
-        if not isinstance(e, Failure):
-            traceback.print_exc()
-        for program in (world.programs if world else []):
-            print(f"--- last lines of {program.log_path}:\n{program.tail()}")
-        if world:
-            print("--- notifications:", [m[1] for m in world.notify.messages()])
-        return 1
-    finally:
-        if world:
-            world.close()
+    return runner.run_scenario(
+        name, fn.__doc__, lambda: World(folder, name, **options), fn,
+        programs=lambda world: world.programs,
+        diagnose=lambda world: print("--- notifications:",
+                                     [m[1] for m in world.notify.messages()]))
 
 
 def main(argv):
-    if argv[1:] == ["--list"]:
-        print("\n".join(SCENARIOS))
-        return 0
-    names = argv[1:] or list(SCENARIOS)
+    names = runner.pick(argv[1:], SCENARIOS)
+    if isinstance(names, int):
+        return names
     artifacts = os.environ.get("ZOLVEN_SERVICE_ARTIFACTS", os.path.abspath("service-artifacts"))
-    results = [run(name, artifacts) for name in names]
-    if any(r == 1 for r in results):
-        return 1
-    return SKIP if all(r == SKIP for r in results) else 0
+    return runner.outcome([run(name, artifacts) for name in names])
 
 
 if __name__ == "__main__":

@@ -15,14 +15,14 @@ import shutil
 import subprocess
 import sys
 import time
-import traceback
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", "..", ".."))
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(ROOT, "tools", "harness"))
 
-from zolven_harness.basics import Failure, check, stop_process, wait_for  # noqa: E402
+from zolven_harness import runner  # noqa: E402
+from zolven_harness.basics import check, stop_process, wait_for  # noqa: E402
 from zolven_harness.program import Program  # noqa: E402
 from zolven_harness.scene import Scene  # noqa: E402
 
@@ -273,6 +273,27 @@ def scenario_keyboard(scene):
 SCENARIOS = {"atspi": scenario_atspi, "keyboard": scenario_keyboard}
 
 
+def make(name):
+    scene = Scene(runner.artifacts_folder("access-artifacts", name), os.environ["ZOLVEN_E2E_EXE"],
+                  os.environ["ZOLVEN_E2E_MONITOR"], FIXTURE, prefix=f"zolven-access-{name}-",
+                  device=False)
+    scene.extra_closers = []
+    return scene
+
+
+def close(scene):
+    for program in scene.programs:
+        program.kill()
+    for closer in scene.extra_closers:
+        closer()
+    scene.close()
+
+
+def diagnose(scene):
+    if scene.x:
+        print("screen saved to", scene.shot("failure"))
+
+
 def main(argv):
     if len(argv) != 1 or argv[0] not in SCENARIOS:
         print(__doc__, file=sys.stderr)
@@ -285,39 +306,13 @@ def main(argv):
         gi.require_version("Atspi", "2.0")
     except (ImportError, ValueError):
         missing.append("python3-pyatspi")
-    if missing:
-        print("skipped: missing", ", ".join(missing))
-        return 77
+    lacking = runner.skipped(missing)
+    if lacking is not None:
+        return lacking
     name = argv[0]
-    artifacts = os.path.join(os.environ.get("ZOLVEN_E2E_ARTIFACTS", "access-artifacts"), name)
-    shutil.rmtree(artifacts, ignore_errors=True)
-    os.makedirs(artifacts)
-    print(f"=== {name}: {' '.join(SCENARIOS[name].__doc__.split())}")
-    scene = None
-    try:
-        scene = Scene(artifacts, os.environ["ZOLVEN_E2E_EXE"], os.environ["ZOLVEN_E2E_MONITOR"],
-                      FIXTURE, prefix=f"zolven-access-{name}-", device=False)
-        scene.extra_closers = []
-        SCENARIOS[name](scene)
-        print(f"=== {name}: passed")
-        return 0
-    except Exception as e:  # noqa: BLE001 - every failure gets the same diagnosis
-        print(f"=== {name}: FAILED: {e}")
-        if not isinstance(e, Failure):
-            traceback.print_exc()
-        if scene and scene.x:
-            print("screen saved to", scene.shot("failure"))
-        for program in (scene.programs if scene else []):
-            print(f"--- last lines of {program.label} ({program.log_path}):")
-            print(program.tail())
-        return 1
-    finally:
-        if scene:
-            for program in scene.programs:
-                program.kill()
-            for closer in getattr(scene, "extra_closers", []):
-                closer()
-            scene.close()
+    return runner.run_scenario(name, SCENARIOS[name].__doc__, lambda: make(name), SCENARIOS[name],
+                               programs=lambda scene: scene.programs, diagnose=diagnose,
+                               close=close)
 
 
 if __name__ == "__main__":

@@ -13,13 +13,13 @@ import shutil
 import subprocess
 import sys
 import time
-import traceback
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", "..", ".."))
 sys.dont_write_bytecode = True
 sys.path[:0] = [os.path.join(ROOT, "tools", "harness")]
 
+from zolven_harness import runner  # noqa: E402
 from zolven_harness.basics import Failure, check, wait_for  # noqa: E402
 from zolven_harness.program import AppDir, Program, make_workdir  # noqa: E402
 
@@ -283,49 +283,27 @@ def missing(kind):
             if not shutil.which(t)]
 
 
-def run_one(name, artifacts):
-    print(f"=== {name}: {' '.join(SCENARIOS[name].__doc__.split())}")
-    started = time.monotonic()
-    run = None
-    try:
-        run = Run(name, artifacts)
-        SCENARIOS[name](run)
-        print(f"=== {name}: passed in {time.monotonic() - started:.1f} s")
-        return True
-    except Exception as e:  # noqa: BLE001 - every failure gets the same diagnosis
-        print(f"=== {name}: FAILED: {e}")
-        if not isinstance(e, Failure):
-            traceback.print_exc()
-        if run and hasattr(run.session, "views"):
-            try:
-                print("windows:", run.session.views())
-            except Failure:
-                pass
-        for program in (run.programs if run else []):
-            print(f"--- last lines of {program.label} ({program.log_path}):")
-            print(program.tail())
-        return False
-    finally:
-        if run:
-            run.close()
+def diagnose(run):
+    if hasattr(run.session, "views"):
+        try:
+            print("windows:", run.session.views())
+        except Failure:
+            pass
 
 
 def main(argv):
-    if "--list" in argv:
-        print("\n".join(SCENARIOS))
-        return 0
-    names = argv or list(SCENARIOS)
-    unknown = [n for n in names if n not in SCENARIOS]
-    if unknown:
-        print("unknown scenario(s):", ", ".join(unknown), file=sys.stderr)
-        return 2
-    lacking = sorted({t for n in names for t in missing(NEEDS[n])})
-    if lacking:
-        print("skipped: missing", ", ".join(lacking))
-        return 77
-    artifacts = os.path.abspath(os.environ.get("ZOLVEN_E2E_ARTIFACTS", "desktops-artifacts"))
-    results = [run_one(name, artifacts) for name in names]
-    return 0 if all(results) else 1
+    names = runner.pick(argv, SCENARIOS)
+    if isinstance(names, int):
+        return names
+    lacking = runner.skipped(sorted({t for n in names for t in missing(NEEDS[n])}))
+    if lacking is not None:
+        return lacking
+    artifacts = runner.artifacts_folder("desktops-artifacts")
+    return runner.outcome([
+        runner.run_scenario(name, SCENARIOS[name].__doc__, lambda n=name: Run(n, artifacts),
+                            SCENARIOS[name], programs=lambda run: run.programs,
+                            diagnose=diagnose)
+        for name in names])
 
 
 if __name__ == "__main__":
