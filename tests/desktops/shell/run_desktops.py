@@ -21,7 +21,7 @@ sys.path[:0] = [os.path.join(ROOT, "tools", "harness")]
 
 from zolven_harness import runner  # noqa: E402
 from zolven_harness.basics import Failure, check, wait_for  # noqa: E402
-from zolven_harness.program import AppDir, Program, make_workdir  # noqa: E402
+from zolven_harness.program import AppDir, make_workdir, start_labelled  # noqa: E402
 
 FIXTURE = os.path.join(ROOT, "tests", "e2e", "fixtures", "desktop.readings")
 APP_ID = "org.zolven.ZOLVEN"
@@ -74,13 +74,8 @@ class Run:
         self.session = None
 
     def start(self, label, env=None, settled=True):
-        program = Program(self.app, self.session, os.path.join(self.artifacts, label + ".log"),
-                          env=env)
-        program.label = label
-        self.programs.append(program)
-        if settled:
-            program.wait_line("[setIndexLanguage]")
-        return program
+        return start_labelled(self.app, self.session, self.artifacts, label, self.programs,
+                              env=env, settled=settled)
 
     def close(self):
         for program in self.programs:

@@ -185,3 +185,15 @@ class Program:
 
 def make_workdir(prefix):
     return tempfile.mkdtemp(prefix=prefix)
+
+
+def start_labelled(app, session, artifacts, label, programs, env=None, settled=True):
+    """Starts the program with its log in <artifacts>/<label>.log and keeps it in programs, so
+    that a failure prints its last lines and closing the scenario ends it. settled waits until
+    the window has loaded its settings, the last thing it does before it hides."""
+    program = Program(app, session, os.path.join(artifacts, f"{label}.log"), env=env)
+    program.label = label
+    programs.append(program)
+    if settled:
+        program.wait_line("[setIndexLanguage]")
+    return program

@@ -5,7 +5,7 @@ import shutil
 
 from .basics import Failure, check, wait_for
 from .device import PtyDevice
-from .program import AppDir, Program, make_workdir
+from .program import AppDir, make_workdir, start_labelled
 from .xsession import XSession
 
 WINDOW_W, WINDOW_H = 490, 800
@@ -47,12 +47,8 @@ class Scene:
     def start(self, label="zolven", settled=True):
         """Starts the program; settled waits until the window has loaded its settings, the
         last thing it does before it hides."""
-        program = Program(self.app, self.x, os.path.join(self.artifacts, f"{label}.log"))
-        program.label = label
-        self.programs.append(program)
-        if settled:
-            program.wait_line("[setIndexLanguage]")
-        return program
+        return start_labelled(self.app, self.x, self.artifacts, label, self.programs,
+                              settled=settled)
 
     def close(self):
         for program in self.programs:
